@@ -1,0 +1,349 @@
+// Scanning and printing of converted switch values.
+//
+// Every conversion of a row lands in its target as one 32-bit value, whatever
+// width the conversion itself would store (a "%ld" is 8 bytes on LP64
+// systems). The conversions therefore write into scratch slots of the right
+// width first, and only the 32-bit result is copied to the target. Printing
+// does the reverse: each conversion gets its 32-bit value widened to the
+// argument type it expects.
+#include "switches.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+#include <stddef.h>
+#include <stdint.h>
+
+namespace {
+
+// Length modifiers, folded into the few widths that matter here.
+enum Length { LEN_NONE, LEN_HH, LEN_H, LEN_L, LEN_LL, LEN_J, LEN_Z, LEN_T, LEN_BIG_L };
+
+struct Conversion {
+    const char *end;  // first character after the conversion
+    char kind;        // conversion character; 0 when the format ends inside it
+    Length length;
+    bool suppressed;  // scanf "%*d": converts without storing
+    long width;       // -1 when none is given
+};
+
+const char *read_length(const char *f, Length *length) {
+    *length = LEN_NONE;
+    switch (*f) {
+    case 'h':
+        if (f[1] == 'h') { *length = LEN_HH; return f + 2; }
+        *length = LEN_H; return f + 1;
+    case 'l':
+        if (f[1] == 'l') { *length = LEN_LL; return f + 2; }
+        *length = LEN_L; return f + 1;
+    case 'q': *length = LEN_LL; return f + 1;
+    case 'L': *length = LEN_BIG_L; return f + 1;
+    case 'j': *length = LEN_J; return f + 1;
+    case 'z': *length = LEN_Z; return f + 1;
+    case 't': *length = LEN_T; return f + 1;
+    default: return f;
+    }
+}
+
+// Reads the scanf conversion whose "%" is at f.
+Conversion read_scan_conversion(const char *f) {
+    Conversion c = {f + 1, 0, LEN_NONE, false, -1};
+    const char *p = f + 1;
+    if (*p == '*') { c.suppressed = true; ++p; }
+    if (*p >= '0' && *p <= '9') c.width = strtol(p, const_cast<char **>(&p), 10);
+    p = read_length(p, &c.length);
+    if (*p == 0) { c.end = p; return c; }
+    c.kind = *p++;
+    if (c.kind == '[') {
+        // The set runs to the next "]"; one right after "[" or "[^" is a member.
+        if (*p == '^') ++p;
+        if (*p == ']') ++p;
+        while (*p && *p != ']') ++p;
+        if (*p == 0) { c.kind = 0; c.end = p; return c; }
+        ++p;
+    }
+    c.end = p;
+    return c;
+}
+
+bool is_float_kind(char k) {
+    return k == 'e' || k == 'f' || k == 'g' || k == 'a' || k == 'E' || k == 'F' ||
+           k == 'G' || k == 'A';
+}
+bool is_text_kind(char k) {
+    return k == 's' || k == 'c' || k == '[' || k == 'S' || k == 'C';
+}
+
+// Scratch storage wide enough for any single non-text conversion.
+union Slot {
+    long double ld;
+    double d;
+    float f;
+    intmax_t j;
+    long long ll;
+    long l;
+    int i;
+    short h;
+    signed char hh;
+    size_t z;
+    ptrdiff_t t;
+    void *p;
+};
+
+int32_t slot_integer(const Slot &s, Length length) {
+    switch (length) {
+    case LEN_HH: return s.hh;
+    case LEN_H: return s.h;
+    case LEN_L: return static_cast<int32_t>(s.l);
+    case LEN_LL: case LEN_BIG_L: return static_cast<int32_t>(s.ll);
+    case LEN_J: return static_cast<int32_t>(s.j);
+    case LEN_Z: return static_cast<int32_t>(s.z);
+    case LEN_T: return static_cast<int32_t>(s.t);
+    default: return s.i;
+    }
+}
+
+float slot_float(const Slot &s, Length length) {
+    if (length == LEN_L) return static_cast<float>(s.d);
+    if (length == LEN_BIG_L) return static_cast<float>(s.ld);
+    return s.f;
+}
+
+// Where one assigned conversion writes, and how its result is read back.
+struct Assigned {
+    Conversion conv;
+    Slot slot;
+    char *text; // heap scratch for text conversions
+};
+
+void store_result(const Assigned &a, void *target) {
+    if (!target) return;
+    const char k = a.conv.kind;
+    if (is_text_kind(k)) {
+        // Only the first bytes of the text fit the 32-bit target.
+        size_t n = (k == 'c' || k == 'C') ? (a.conv.width > 0 ? size_t(a.conv.width) : 1)
+                                         : strlen(a.text) + 1;
+        if (a.conv.length == LEN_L || k == 'S' || k == 'C') n *= sizeof(wchar_t);
+        uint32_t word = 0;
+        memcpy(&word, target, sizeof word);
+        memcpy(&word, a.text, n < 4 ? n : 4);
+        memcpy(target, &word, sizeof word);
+        return;
+    }
+    if (is_float_kind(k)) {
+        float f = slot_float(a.slot, a.conv.length);
+        memcpy(target, &f, sizeof f);
+        return;
+    }
+    int32_t word = k == 'p' ? static_cast<int32_t>(reinterpret_cast<uintptr_t>(a.slot.p))
+                            : slot_integer(a.slot, a.conv.length);
+    memcpy(target, &word, sizeof word);
+}
+
+} // namespace
+
+namespace {
+
+// The base of a format that is one plain integer conversion ("%ld", "%x"...),
+// or -1. Such values are the common case and are converted without the
+// C library's scanf machinery, with the same result.
+int single_integer_base(const char *format) {
+    if (format[0] != '%') return -1;
+    const char *p = format + 1;
+    if (*p == 'l' && p[1] != 'l') ++p;
+    if (p[0] == 0 || p[1] != 0) return -1;
+    switch (*p) {
+    case 'd': case 'u': return 10;
+    case 'i': return 0;
+    case 'x': case 'X': return 16;
+    case 'o': return 8;
+    default: return -1;
+    }
+}
+
+bool is_scan_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+int scan_switch_value(const char *text, const char *format, void *const targets[4]) {
+    const int base = single_integer_base(format);
+    if (base >= 0) {
+        while (is_scan_space(*text)) ++text;
+        if (!*text) return -1;
+        char *end;
+        // Unsigned conversion covers every 32-bit pattern of both signs.
+        const unsigned long long value = strtoull(text, &end, base);
+        if (end == text) return 0;
+        const int32_t word = static_cast<int32_t>(static_cast<uint32_t>(value));
+        if (targets[0]) memcpy(targets[0], &word, sizeof word);
+        return 1;
+    }
+    Assigned a[4];
+    int n = 0;
+    for (const char *f = format; *f; ) {
+        if (*f != '%') { ++f; continue; }
+        Conversion c = read_scan_conversion(f);
+        f = c.end;
+        if (c.kind == 0 || c.kind == '%' || c.suppressed) continue;
+        if (n == 4) return 0; // more stores than targets: never convert
+        a[n].conv = c;
+        a[n].text = nullptr;
+        memset(&a[n].slot, 0, sizeof a[n].slot);
+        if (c.kind == 'n') a[n].slot.ll = -1; // a count is never negative
+        ++n;
+    }
+    bool ok = true;
+    for (int i = 0; i < n; ++i) {
+        if (!is_text_kind(a[i].conv.kind)) continue;
+        size_t size = (strlen(text) + 2) * sizeof(wchar_t);
+        if (a[i].conv.width > 0) size += size_t(a[i].conv.width) * sizeof(wchar_t);
+        a[i].text = static_cast<char *>(calloc(size, 1));
+        if (!a[i].text) ok = false;
+    }
+    int got = 0;
+    if (ok) {
+        void *out[4] = {nullptr, nullptr, nullptr, nullptr};
+        for (int i = 0; i < n; ++i) out[i] = a[i].text ? static_cast<void *>(a[i].text) : &a[i].slot;
+        got = sscanf(text, format, out[0], out[1], out[2], out[3]);
+        // The first "got" counted conversions were stored; "%n" is not
+        // counted, so its slot tells by itself whether it was reached.
+        int counted = 0;
+        for (int i = 0; i < n; ++i) {
+            if (a[i].conv.kind == 'n') {
+                if (a[i].slot.ll != -1) store_result(a[i], targets[i]);
+                continue;
+            }
+            if (counted++ < got) store_result(a[i], targets[i]);
+        }
+    }
+    for (int i = 0; i < n; ++i) free(a[i].text);
+    return got;
+}
+
+namespace {
+
+// Reads the printf conversion whose "%" is at f; "*" widths and precisions
+// are reported through stars.
+Conversion read_print_conversion(const char *f, int *stars, bool *star_width,
+                                 bool *star_precision) {
+    Conversion c = {f + 1, 0, LEN_NONE, false, -1};
+    const char *p = f + 1;
+    *stars = 0;
+    *star_width = *star_precision = false;
+    while (*p && strchr("-+ #0'", *p)) ++p;
+    if (*p == '*') { ++p; ++*stars; *star_width = true; }
+    else while (*p >= '0' && *p <= '9') ++p;
+    if (*p == '.') {
+        ++p;
+        if (*p == '*') { ++p; ++*stars; *star_precision = true; }
+        else while (*p >= '0' && *p <= '9') ++p;
+    }
+    p = read_length(p, &c.length);
+    if (*p == 0) { c.end = p; return c; }
+    c.kind = *p++;
+    c.end = p;
+    return c;
+}
+
+int32_t next_word(const void *const targets[4], int *used) {
+    int32_t word = 0;
+    if (*used < 4 && targets[*used]) memcpy(&word, targets[*used], sizeof word);
+    ++*used;
+    return word;
+}
+
+// Copies the flags, width and precision of a conversion, with "*" replaced
+// by the numbers taken from the values, and appends the given tail.
+void build_spec(char *out, size_t size, const char *start, const char *kind_at,
+                bool star_width, int32_t width, bool star_precision, int32_t precision,
+                const char *tail) {
+    size_t o = 0;
+    for (const char *p = start; p < kind_at && o + 16 < size; ++p) {
+        if (*p == 'h' || *p == 'l' || *p == 'q' || *p == 'L' || *p == 'j' || *p == 'z' ||
+            *p == 't')
+            break;
+        if (*p == '*') {
+            bool is_width = star_width;
+            star_width = false;
+            o += snprintf(out + o, size - o, "%ld",
+                          static_cast<long>(is_width ? width : (star_precision ? precision : 0)));
+            continue;
+        }
+        out[o++] = *p;
+    }
+    snprintf(out + o, size - o, "%s", tail);
+}
+
+} // namespace
+
+void print_switch_value(const char *format, const void *const targets[4]) {
+    int used = 0;
+    const char *f = format;
+    while (*f) {
+        const char *pct = strchr(f, '%');
+        if (!pct) { fputs(f, stdout); return; }
+        fwrite(f, 1, size_t(pct - f), stdout);
+        int stars;
+        bool star_width, star_precision;
+        Conversion c = read_print_conversion(pct, &stars, &star_width, &star_precision);
+        f = c.end;
+        if (c.kind == '%') { putchar('%'); continue; }
+        int32_t width = star_width ? next_word(targets, &used) : 0;
+        int32_t precision = star_precision ? next_word(targets, &used) : 0;
+        // The length letters sit right before the kind; rebuild the spec
+        // from "%" up to them with a tail of our own choosing.
+        const char *kind_at = c.end - (c.kind ? 1 : 0);
+        char spec[96];
+        if (c.kind == 'd' || c.kind == 'i') {
+            int32_t v = next_word(targets, &used);
+            long long value = c.length == LEN_HH ? static_cast<signed char>(v)
+                              : c.length == LEN_H ? static_cast<short>(v) : v;
+            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
+                       precision, c.kind == 'd' ? "lld" : "lli");
+            printf(spec, value);
+        } else if (c.kind == 'u' || c.kind == 'o' || c.kind == 'x' || c.kind == 'X') {
+            uint32_t v = static_cast<uint32_t>(next_word(targets, &used));
+            unsigned long long value = c.length == LEN_HH ? static_cast<unsigned char>(v)
+                                       : c.length == LEN_H ? static_cast<unsigned short>(v) : v;
+            char tail[4] = {'l', 'l', c.kind, 0};
+            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
+                       precision, tail);
+            printf(spec, value);
+        } else if (c.kind == 'c' || c.kind == 'C') {
+            int32_t v = next_word(targets, &used);
+            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
+                       precision, "c");
+            printf(spec, static_cast<int>(static_cast<unsigned char>(v)));
+        } else if (c.kind == 's' || c.kind == 'S') {
+            int32_t v = next_word(targets, &used);
+            char bytes[5] = {0, 0, 0, 0, 0};
+            memcpy(bytes, &v, 4);
+            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
+                       precision, "s");
+            printf(spec, bytes);
+        } else if (is_float_kind(c.kind)) {
+            int32_t v = next_word(targets, &used);
+            float value;
+            memcpy(&value, &v, sizeof value);
+            char tail[2] = {c.kind, 0};
+            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
+                       precision, tail);
+            printf(spec, static_cast<double>(value));
+        } else if (c.kind == 'p') {
+            int32_t v = next_word(targets, &used);
+            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
+                       precision, "p");
+            printf(spec, reinterpret_cast<void *>(static_cast<uintptr_t>(static_cast<uint32_t>(v))));
+        } else if (c.kind == 'n') {
+            next_word(targets, &used); // a count is never written back
+        } else {
+            // Not a conversion printf knows: shown as written.
+            fwrite(pct, 1, size_t(c.end - pct), stdout);
+        }
+    }
+}

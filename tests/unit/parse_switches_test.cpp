@@ -1,0 +1,162 @@
+// The switch parser against a table shaped like the window tool's.
+#include <gtest/gtest.h>
+
+#include "tool_shaped_table.h"
+
+namespace {
+
+// The whole options state in one line: title, dook flag and id, then the
+// flags exist hide show minimize restore close listwin listsub log.
+std::string describe_vars() {
+    char line[256];
+    snprintf(line, sizeof line, "title=%s%s%s dook=%d id=%d flags=%d%d%d%d%d%d%d%d%d",
+             vars.windowname ? "\"" : "", vars.windowname ? vars.windowname : "<null>",
+             vars.windowname ? "\"" : "", vars.dook, vars.command_id, vars.exist, vars.hide,
+             vars.show, vars.minimize, vars.restore, vars.close, vars.listwin, vars.listsub,
+             vars.log);
+    return line;
+}
+
+struct Case {
+    const char *text;
+    const char *state;
+    const char *out;
+    const char *result;
+};
+
+const Case kCases[] = {
+    {"/win:abc /dook:3 /nohide", "title=\"abc\" dook=1 id=3 flags=000000000", "", "<null>"},
+    {"Notepad /show", "title=\"Notepad\" dook=0 id=1 flags=001000000", "", "<null>"},
+    {"/show Notepad", "title=<null> dook=0 id=1 flags=001000000", "", "<null>"},
+    {"/foo /show", "title=<null> dook=0 id=1 flags=001000000",
+     "Unknown command line parameter foo\n", "foo"},
+    {"/foo Bar", "title=\"bar\" dook=0 id=1 flags=000000000",
+     "Unknown command line parameter foo\n", "foo"},
+    {"/FOO /BAR", "title=<null> dook=0 id=1 flags=000000000",
+     "Unknown command line parameter foo\nUnknown command line parameter bar\n", "foo"},
+    {"abc def", "title=\"abc\" dook=0 id=1 flags=000000000",
+     "Too many parameters. Ignored \"def\"\n", "<null>"},
+    {"abc def/show", "title=\"abc\" dook=0 id=1 flags=001000000",
+     "Too many parameters. Ignored \"def\"\n", "<null>"},
+    {"/windowname:abc def", "title=\"abc\" dook=0 id=1 flags=000000000",
+     "Too many parameters. Ignored \"def\"\n", "<null>"},
+    {"/windowname:\"My Window\" /-show /l", "title=\"My Window\" dook=0 id=1 flags=000000100",
+     "", "<null>"},
+    {"\"a\"\"b\" /close", "title=\"a\"b\" dook=0 id=1 flags=000001000", "", "<null>"},
+    {"/windowname:a/b", "title=\"a\" dook=0 id=1 flags=000000000",
+     "Unknown command line parameter b\n", "b"},
+    {"/windowname:\"a b\"/show", "title=\"a b\" dook=0 id=1 flags=000000000",
+     "Too many parameters. Ignored \"/show\"\n", "<null>"},
+    {"/windowname:  /show", "title=\"\" dook=0 id=1 flags=001000000", "", "<null>"},
+    {"\"unterminated text", "title=\"unterminated text\" dook=0 id=1 flags=000000000", "",
+     "<null>"},
+    {"/", "title=<null> dook=1 id=1 flags=000000000", "", "<null>"},
+    {"/:5", "title=\"5\" dook=0 id=1 flags=000000000", "", "<null>"},
+    {"/=5", "title=\"5\" dook=0 id=1 flags=000000000", "", "<null>"},
+    {"/dook5", "title=<null> dook=1 id=1 flags=000000000", "", "<null>"},
+    {"/dook", "title=<null> dook=1 id=1 flags=000000000", "", "<null>"},
+    {"/dook:x", "title=<null> dook=1 id=1 flags=000000000", "", "<null>"},
+    {"/DOOK=7", "title=<null> dook=1 id=7 flags=000000000", "", "<null>"},
+    {"/dook:-2", "title=<null> dook=1 id=-2 flags=000000000", "", "<null>"},
+    {"/dook:0x10", "title=<null> dook=1 id=0 flags=000000000", "", "<null>"},
+    {"/dook:\"12\"", "title=<null> dook=1 id=12 flags=000000000", "", "<null>"},
+    {"/dook:2147483647", "title=<null> dook=1 id=2147483647 flags=000000000", "", "<null>"},
+    {"/-dook:4", "title=<null> dook=0 id=4 flags=000000000", "", "<null>"},
+    {"/hide:yes", "title=<null> dook=0 id=1 flags=010000000", "", "<null>"},
+    {"/noshow", "title=<null> dook=0 id=1 flags=000000000", "", "<null>"},
+    {"/show /-noshow", "title=<null> dook=0 id=1 flags=000000000", "", "<null>"},
+    {"/show /nonoshow", "title=<null> dook=0 id=1 flags=000000000", "", "<null>"},
+    {"/show /noshow /show", "title=<null> dook=0 id=1 flags=001000000", "", "<null>"},
+    {"/no", "title=<null> dook=0 id=1 flags=000000000", "", "<null>"},
+    {"/noxyz", "title=<null> dook=0 id=1 flags=000000000",
+     "Unknown command line parameter xyz\n", "xyz"},
+    {"?", "title=\"?\" dook=0 id=1 flags=000000000", "", "<null>"},
+    {"/showall /lists /lo /l", "title=<null> dook=0 id=1 flags=001000111", "", "<null>"},
+    {"/ListWin\t/LOG", "title=<null> dook=0 id=1 flags=000000101", "", "<null>"},
+    {"/nohide ???", "title=<null> dook=0 id=1 flags=000000000", "", "<null>"},
+    {" abc", "title=\"\" dook=0 id=1 flags=000000000",
+     "Too many parameters. Ignored \"abc\"\n", "<null>"},
+    {"/windowname:\"x\" y", "title=\"x\" dook=0 id=1 flags=000000000",
+     "Too many parameters. Ignored \"y\"\n", "<null>"},
+};
+
+TEST(ParseSwitches, FillsTheToolShapedTableAsTheEdgeTableSays) {
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(c.text);
+        reset_vars();
+        ParseOutcome o = parse_text(c.text);
+        EXPECT_EQ(describe_vars(), c.state);
+        EXPECT_EQ(o.out, c.out);
+        EXPECT_EQ(o.result, c.result);
+    }
+}
+
+TEST(ParseSwitches, LowersTheTypedNameInPlaceButNotTheValue) {
+    reset_vars();
+    parse_text("/show NotePad /WINDOWNAME:MiXed");
+    EXPECT_STREQ(vars.windowname, "MiXed");
+}
+
+TEST(ParseSwitches, UnknownSwitchEndingAtSlashIsPrintedWithoutWhatFollows) {
+    reset_vars();
+    ParseOutcome o = parse_text("/abc/def/show");
+    EXPECT_EQ(o.out, "Unknown command line parameter abc\nUnknown command line parameter def\n");
+    EXPECT_EQ(o.result, "abc");
+    EXPECT_EQ(describe_vars(), "title=<null> dook=0 id=1 flags=001000000");
+}
+
+TEST(ParseSwitches, PresetTextTargetTakesNoPositionalParameter) {
+    reset_vars();
+    char preset[] = "Preset";
+    vars.windowname = preset;
+    ParseOutcome o = parse_text("abc");
+    EXPECT_EQ(o.out, "Too many parameters. Ignored \"abc\"\n");
+    EXPECT_STREQ(vars.windowname, "Preset");
+}
+
+TEST(ParseSwitches, ParsesEveryEntryAndNeverJoinsTokensAcrossThem) {
+    reset_vars();
+    char program[] = "quillex", a1[] = "/win:\"ab", a2[] = "cd\" /hide";
+    char *args[] = {program, a1, a2};
+    testing::internal::CaptureStdout();
+    parse_switches(3, args, tool_table);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Too many parameters. Ignored \"cd\"\"\n");
+    EXPECT_EQ(describe_vars(), "title=\"ab\" dook=0 id=1 flags=010000000");
+}
+
+struct HelpCase {
+    const char *text;
+    const char *listing; // kShortListing or kLongListing
+    const char *summary;
+    const char *state;
+};
+
+TEST(ParseSwitches, HelpRequestPrintsListingAndSummaryOfTheWholeParse) {
+    const HelpCase cases[] = {
+        {"??", kShortListing, "", "title=<null> dook=0 id=1 flags=000000000"},
+        {"/??", kShortListing, "", "title=<null> dook=0 id=1 flags=000000000"},
+        {"???", kLongListing, "", "title=<null> dook=0 id=1 flags=000000000"},
+        {"/???", kLongListing, "", "title=<null> dook=0 id=1 flags=000000000"},
+        {"??x", kShortListing, "/windowname=x\n", "title=\"x\" dook=0 id=1 flags=000000000"},
+        {"??? /win:abc /dook:3 /nohide", kLongListing,
+         "/windowname=abc\n/dook=3\n/nohide \n", "title=\"abc\" dook=1 id=3 flags=000000000"},
+        {"/win:abc /dook:3 /nohide /??", kShortListing,
+         "/windowname=abc\n/dook=3\n/nohide \n", "title=\"abc\" dook=1 id=3 flags=000000000"},
+        {"/no /??", kShortListing, "/nodook=1\n", "title=<null> dook=0 id=1 flags=000000000"},
+        // "??" after a blank belongs to the typed name "show ??", so "/???" decides.
+        {"/-show /??? /show ??", kLongListing, "/show \n",
+         "title=<null> dook=0 id=1 flags=001000000"},
+        {"/dook:-5 /-log /log /-log /??", kShortListing, "/dook=-5\n/nolog \n",
+         "title=<null> dook=1 id=-5 flags=000000000"},
+    };
+    for (const HelpCase &c : cases) {
+        SCOPED_TRACE(c.text);
+        reset_vars();
+        ParseOutcome o = parse_text(c.text);
+        EXPECT_EQ(o.out, std::string(c.listing) + "\n" + c.summary);
+        EXPECT_EQ(o.result, "<null>");
+        EXPECT_EQ(describe_vars(), c.state);
+    }
+}
+
+} // namespace

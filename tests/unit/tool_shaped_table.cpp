@@ -1,0 +1,72 @@
+#include "tool_shaped_table.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+ToolVars vars;
+
+#define FLAG(name, field, help) \
+    {name, MATCH_LONGFX, &vars.field, nullptr, {nullptr, nullptr, nullptr, SWITCH_HELP(help)}}
+
+const SwitchDescriptor tool_table[] = {
+    {"windowname", MATCH_LONGFX, nullptr, "%s",
+     {&vars.windowname, nullptr, nullptr, SWITCH_HELP("- Name of window to search")}},
+    {"dook", MATCH_LVAR, &vars.dook, "%ld",
+     {&vars.command_id, nullptr, nullptr, SWITCH_HELP("- Send OK to window. Number = buttonId")}},
+    FLAG("exist", exist, "- Does window exist?"),
+    FLAG("hide", hide, "- Hide window"),
+    FLAG("show", show, "- Show window"),
+    FLAG("minimize", minimize, "- Iconize window"),
+    FLAG("restore", restore, "- Restore window"),
+    FLAG("close", close, "- Close window program"),
+    FLAG("listwin", listwin, "- List windows names"),
+    FLAG("listsub", listsub, "- List child-windows names"),
+    FLAG("log", log, "- Write some command info"),
+    {nullptr, 0, nullptr, nullptr, {nullptr, nullptr, nullptr, nullptr}},
+};
+
+void reset_vars() {
+    memset(&vars, 0, sizeof vars);
+    vars.command_id = 1;
+}
+
+ParseOutcome parse_text(const char *text, SwitchTable table) {
+    // The parser keeps pointers into its text, so every buffer outlives the test.
+    static std::deque<std::vector<char>> buffers;
+    buffers.emplace_back(text, text + strlen(text) + 1);
+    char program[] = "quillex";
+    char *args[2] = {program, buffers.back().data()};
+    testing::internal::CaptureStdout();
+    const char *result = parse_switches(2, args, table);
+    ParseOutcome outcome;
+    outcome.out = testing::internal::GetCapturedStdout();
+    outcome.result = result ? result : "<null>";
+    return outcome;
+}
+
+const char *const kShortListing =
+    "/windowname=%s          - Name of window to search\n"
+    "/dook=%ld               - Send OK to window. Number = buttonId\n"
+    "/exist                  - Does window exist?\n"
+    "/hide                   - Hide window\n"
+    "/show                   - Show window\n"
+    "/minimize               - Iconize window\n"
+    "/restore                - Restore window\n"
+    "/close                  - Close window program\n"
+    "/listwin                - List windows names\n"
+    "/listsub                - List child-windows names\n"
+    "/log                    - Write some command info\n";
+
+const char *const kLongListing =
+    "/windowname=%s          - Name of window to search .....................(LONGFX)\n"
+    "/dook=%ld               - Send OK to window. Number = buttonId .........(LVAR)\n"
+    "/exist                  - Does window exist? ...........................(LONGFX)\n"
+    "/hide                   - Hide window ..................................(LONGFX)\n"
+    "/show                   - Show window ..................................(LONGFX)\n"
+    "/minimize               - Iconize window ...............................(LONGFX)\n"
+    "/restore                - Restore window ...............................(LONGFX)\n"
+    "/close                  - Close window program .........................(LONGFX)\n"
+    "/listwin                - List windows names ...........................(LONGFX)\n"
+    "/listsub                - List child-windows names .....................(LONGFX)\n"
+    "/log                    - Write some command info ......................(LONGFX)\n";
