@@ -1,0 +1,60 @@
+// The window-manager, command-line and console services that the window tool
+// calls. On Windows they are the system's own (win32/); elsewhere a simulated
+// desktop stands in (sim/). The tool includes only this header.
+#pragma once
+
+#include <stdint.h>
+
+namespace platform {
+
+// An opaque top-level or child window; null is "no window".
+typedef struct OpaqueWindow *WindowHandle;
+
+// Called once per window by the enumerations; returns non-zero to go on.
+typedef int (*WindowCallback)(WindowHandle window, intptr_t value);
+
+enum ShowCommand { SW_HIDE = 0, SW_SHOW = 5, SW_MINIMIZE = 6, SW_RESTORE = 9 };
+
+enum Message : unsigned {
+    WM_CLOSE = 0x10,
+    WM_QUERYENDSESSION = 0x11,
+    WM_QUIT = 0x12,
+    WM_ENDSESSION = 0x16,
+    WM_COMMAND = 0x111,
+};
+
+// Flag of SendMessageTimeoutA: give up at once on a window that is hung.
+enum { SMTO_ABORTIFHUNG = 2 };
+
+WindowHandle FindWindowA(const char *class_name, const char *title);
+int ShowWindow(WindowHandle window, int command);
+// Sends and waits at most timeout_ms for the answer; returns 0 when the
+// window did not answer in time (or does not exist), non-zero otherwise.
+intptr_t SendMessageTimeoutA(WindowHandle window, unsigned message, uintptr_t wparam,
+                             intptr_t lparam, unsigned flags, unsigned timeout_ms,
+                             uintptr_t *answer);
+int PostMessageA(WindowHandle window, unsigned message, uintptr_t wparam, intptr_t lparam);
+int EnumWindows(WindowCallback callback, intptr_t value);
+int EnumChildWindows(WindowHandle parent, WindowCallback callback, intptr_t value);
+int GetWindowTextA(WindowHandle window, char *buffer, int size);
+int IsWindowVisible(WindowHandle window);
+int IsZoomed(WindowHandle window);
+int IsIconic(WindowHandle window);
+int GetDlgCtrlID(WindowHandle window);
+
+// The raw command line, the program's own name included.
+const char *GetCommandLineA();
+
+// The argument count that the start-up code computed from the command line.
+int argument_count(int argc, char **argv);
+
+// Reads one key press from the console keyboard and echoes it on the
+// console: the character (1-255), 3 for Ctrl+C, 0 or 0xE0 for a key without
+// a character (whose key code the next read returns at once, unechoed), or
+// -1 at once when there is no console.
+int read_console_key();
+
+// Ends the process with the code, writing out standard output first.
+[[noreturn]] void exit_process(int code);
+
+} // namespace platform

@@ -1,0 +1,50 @@
+// The simulated desktop: windows, console keys and command line, loaded from
+// a scenario file named by QUILLEX_SIM_SCENARIO.
+#pragma once
+
+#include <stdint.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+enum Placement { NORMAL, MINIMIZED, MAXIMIZED };
+
+struct Window {
+    std::string id;    // the scenario's name for it, used in the trace
+    std::string title;
+    bool visible = true;
+    Placement placement = NORMAL;
+    bool restore_maximized = false; // a minimized window that was maximized
+    int control_id = 0;
+    uintptr_t query_answer = 1;     // to WM_QUERYENDSESSION
+    uintptr_t endsession_answer = 0;
+    bool hung = false;              // answers no message in time
+    bool post_fails = false;
+    Window *parent = nullptr;
+    std::vector<Window *> children;
+    std::vector<std::string> received; // messages, in order
+};
+
+struct Key {
+    int code;       // the byte a fresh read returns
+    int kept = -1;  // the key code the next read returns, for two-byte keys
+};
+
+struct Desktop {
+    std::vector<std::unique_ptr<Window>> all;
+    std::vector<Window *> top; // top-level windows in enumeration order
+    bool has_command_line = false;
+    std::string command_line;
+    bool has_console = false;
+    std::vector<Key> keys;
+    size_t next_key = 0;
+    int pending_code = -1; // kept back by the last two-byte key
+};
+
+// Loads the scenario's desktop; false with a message in error on a bad file.
+bool load_desktop(const char *path, Desktop &desktop, std::string &error);
+
+} // namespace sim

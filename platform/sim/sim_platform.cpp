@@ -1,0 +1,334 @@
+// The platform services on the simulated desktop. Every call is recorded, in
+// order, in the trace file named by QUILLEX_SIM_TRACE; at exit the trace
+// also gets the messages each window received and its final state.
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "platform.h"
+#include "sim_desktop.h"
+
+namespace {
+
+sim::Desktop &desktop() {
+    static sim::Desktop *d = nullptr;
+    if (!d) {
+        d = new sim::Desktop;
+        if (const char *path = getenv("QUILLEX_SIM_SCENARIO")) {
+            std::string error;
+            if (!sim::load_desktop(path, *d, error)) {
+                fprintf(stderr, "simulated desktop: %s\n", error.c_str());
+                exit(125);
+            }
+        }
+    }
+    return *d;
+}
+
+FILE *trace_file() {
+    static FILE *f = nullptr;
+    static bool opened = false;
+    if (!opened) {
+        opened = true;
+        if (const char *path = getenv("QUILLEX_SIM_TRACE")) f = fopen(path, "w");
+    }
+    return f;
+}
+
+void trace(const char *format, ...) {
+    FILE *f = trace_file();
+    if (!f) return;
+    va_list args;
+    va_start(args, format);
+    vfprintf(f, format, args);
+    va_end(args);
+    fputc('\n', f);
+    fflush(f);
+}
+
+sim::Window *window_of(platform::WindowHandle h) { return reinterpret_cast<sim::Window *>(h); }
+platform::WindowHandle handle_of(sim::Window *w) {
+    return reinterpret_cast<platform::WindowHandle>(w);
+}
+
+const char *name(platform::WindowHandle h) { return h ? window_of(h)->id.c_str() : "NULL"; }
+
+std::string quoted(const char *text) {
+    std::string s = "\"";
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; ++p) {
+        if (*p == '"' || *p == '\\') {
+            s += '\\';
+            s += char(*p);
+        } else if (*p < 32 || *p >= 127) {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02x", *p);
+            s += hex;
+        } else {
+            s += char(*p);
+        }
+    }
+    return s + "\"";
+}
+
+std::string key_text(int key) {
+    char text[16];
+    if (key > 32 && key < 127 && key != '\'') snprintf(text, sizeof text, "'%c'", key);
+    else if (key < 0) snprintf(text, sizeof text, "%d", key);
+    else snprintf(text, sizeof text, "0x%02x", key);
+    return text;
+}
+
+const char *message_name(unsigned m) {
+    switch (m) {
+    case platform::WM_CLOSE: return "WM_CLOSE";
+    case platform::WM_QUERYENDSESSION: return "WM_QUERYENDSESSION";
+    case platform::WM_QUIT: return "WM_QUIT";
+    case platform::WM_ENDSESSION: return "WM_ENDSESSION";
+    case platform::WM_COMMAND: return "WM_COMMAND";
+    default: return "WM_?";
+    }
+}
+
+const char *show_name(int command) {
+    switch (command) {
+    case platform::SW_HIDE: return "SW_HIDE";
+    case platform::SW_SHOW: return "SW_SHOW";
+    case platform::SW_MINIMIZE: return "SW_MINIMIZE";
+    case platform::SW_RESTORE: return "SW_RESTORE";
+    default: return "SW_?";
+    }
+}
+
+void receive(sim::Window *w, unsigned message, uintptr_t wparam, intptr_t lparam) {
+    char text[96];
+    snprintf(text, sizeof text, "%s %lu %ld", message_name(message),
+             static_cast<unsigned long>(wparam), static_cast<long>(lparam));
+    w->received.push_back(text);
+}
+
+// Windows enumerates descendants depth first, each before its own children.
+bool enumerate(const std::vector<sim::Window *> &windows, platform::WindowCallback callback,
+               intptr_t value, bool descend) {
+    const std::vector<sim::Window *> snapshot = windows;
+    for (sim::Window *w : snapshot) {
+        if (!callback(handle_of(w), value)) return false;
+        if (descend && !enumerate(w->children, callback, value, true)) return false;
+    }
+    return true;
+}
+
+std::string command_line_from_args(int argc, char **argv) {
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        if (i) line += ' ';
+        const bool quote = strchr(argv[i], ' ') || strchr(argv[i], '\t') || !*argv[i];
+        if (quote) line += '"';
+        line += argv[i];
+        if (quote) line += '"';
+    }
+    return line;
+}
+
+// The start-up code's count: the program name (quoted or up to a blank or
+// tab), then one more argument if anything but blanks and tabs follows.
+int count_from_command_line(const char *line) {
+    const char *p = line;
+    if (*p == '"') {
+        p = strchr(p + 1, '"');
+        p = p ? p + 1 : line + strlen(line);
+    } else {
+        while (*p && *p != ' ' && *p != '\t') ++p;
+    }
+    while (*p == ' ' || *p == '\t') ++p;
+    return *p ? 2 : 1;
+}
+
+} // namespace
+
+namespace platform {
+
+WindowHandle FindWindowA(const char *class_name, const char *title) {
+    WindowHandle found = nullptr;
+    for (sim::Window *w : desktop().top) {
+        // Titles compare without regard to case; an empty title finds an
+        // untitled window.
+        if (strcasecmp(w->title.c_str(), title) == 0) {
+            found = handle_of(w);
+            break;
+        }
+    }
+    trace("FindWindowA(%s, %s) = %s", class_name ? quoted(class_name).c_str() : "NULL",
+          quoted(title).c_str(), name(found));
+    return found;
+}
+
+int ShowWindow(WindowHandle h, int command) {
+    trace("ShowWindow(%s, %s)", name(h), show_name(command));
+    sim::Window *w = window_of(h);
+    if (!w) return 0;
+    const int was_visible = w->visible;
+    switch (command) {
+    case SW_HIDE: w->visible = false; break;
+    case SW_SHOW: w->visible = true; break;
+    case SW_MINIMIZE:
+        if (w->placement != sim::MINIMIZED) {
+            w->restore_maximized = w->placement == sim::MAXIMIZED;
+            w->placement = sim::MINIMIZED;
+        }
+        w->visible = true;
+        break;
+    case SW_RESTORE:
+        if (w->placement == sim::MINIMIZED)
+            w->placement = w->restore_maximized ? sim::MAXIMIZED : sim::NORMAL;
+        else
+            w->placement = sim::NORMAL;
+        w->visible = true;
+        break;
+    }
+    return was_visible;
+}
+
+intptr_t SendMessageTimeoutA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam,
+                             unsigned, unsigned timeout_ms, uintptr_t *answer) {
+    sim::Window *w = window_of(h);
+    intptr_t result = 0;
+    if (w && !w->hung) {
+        receive(w, message, wparam, lparam);
+        uintptr_t a = 0;
+        if (message == WM_QUERYENDSESSION) a = w->query_answer;
+        if (message == WM_ENDSESSION) a = w->endsession_answer;
+        if (answer) *answer = a;
+        result = 1;
+    }
+    if (result)
+        trace("SendMessageTimeoutA(%s, %s, %lu, %ld, %u ms) = 1, answer %lu", name(h),
+              message_name(message), static_cast<unsigned long>(wparam),
+              static_cast<long>(lparam), timeout_ms, static_cast<unsigned long>(*answer));
+    else
+        trace("SendMessageTimeoutA(%s, %s, %lu, %ld, %u ms) = 0", name(h), message_name(message),
+              static_cast<unsigned long>(wparam), static_cast<long>(lparam), timeout_ms);
+    return result;
+}
+
+int PostMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam) {
+    sim::Window *w = window_of(h);
+    // A null window means the calling thread's own queue, which takes it.
+    int ok = 1;
+    if (w && w->post_fails) ok = 0;
+    else if (w) receive(w, message, wparam, lparam);
+    trace("PostMessageA(%s, %s, %lu, %ld) = %d", name(h), message_name(message),
+          static_cast<unsigned long>(wparam), static_cast<long>(lparam), ok);
+    return ok;
+}
+
+int EnumWindows(WindowCallback callback, intptr_t value) {
+    trace("EnumWindows(callback, %ld)", static_cast<long>(value));
+    enumerate(desktop().top, callback, value, false);
+    return 1;
+}
+
+int EnumChildWindows(WindowHandle parent, WindowCallback callback, intptr_t value) {
+    trace("EnumChildWindows(%s, callback, %ld)", name(parent), static_cast<long>(value));
+    // Without a parent, every window of the desktop is enumerated.
+    enumerate(parent ? window_of(parent)->children : desktop().top, callback, value, true);
+    return 1;
+}
+
+int GetWindowTextA(WindowHandle h, char *buffer, int size) {
+    int copied = 0;
+    if (size > 0) {
+        const std::string title = h ? window_of(h)->title : std::string();
+        copied = int(title.size()) < size - 1 ? int(title.size()) : size - 1;
+        memcpy(buffer, title.data(), size_t(copied));
+        buffer[copied] = 0;
+    }
+    trace("GetWindowTextA(%s, %d) = %d %s", name(h), size, copied,
+          quoted(size > 0 ? buffer : "").c_str());
+    return copied;
+}
+
+int IsWindowVisible(WindowHandle h) {
+    int visible = h != nullptr;
+    for (sim::Window *w = window_of(h); w; w = w->parent) visible &= w->visible;
+    trace("IsWindowVisible(%s) = %d", name(h), visible);
+    return visible;
+}
+
+int IsZoomed(WindowHandle h) {
+    const int zoomed = h && window_of(h)->placement == sim::MAXIMIZED;
+    trace("IsZoomed(%s) = %d", name(h), zoomed);
+    return zoomed;
+}
+
+int IsIconic(WindowHandle h) {
+    const int iconic = h && window_of(h)->placement == sim::MINIMIZED;
+    trace("IsIconic(%s) = %d", name(h), iconic);
+    return iconic;
+}
+
+int GetDlgCtrlID(WindowHandle h) {
+    const int id = h ? window_of(h)->control_id : 0;
+    trace("GetDlgCtrlID(%s) = %d", name(h), id);
+    return id;
+}
+
+namespace {
+std::string argv_command_line;
+}
+
+const char *GetCommandLineA() {
+    const sim::Desktop &d = desktop();
+    const char *line = d.has_command_line ? d.command_line.c_str() : argv_command_line.c_str();
+    trace("GetCommandLineA() = %s", quoted(line).c_str());
+    return line;
+}
+
+int argument_count(int argc, char **argv) {
+    argv_command_line = command_line_from_args(argc, argv);
+    const sim::Desktop &d = desktop();
+    const int count = count_from_command_line(
+        d.has_command_line ? d.command_line.c_str() : argv_command_line.c_str());
+    trace("argument_count() = %d", count);
+    return count;
+}
+
+int read_console_key() {
+    fflush(stdout);
+    sim::Desktop &d = desktop();
+    if (!d.has_console) {
+        trace("read_console_key() = -1");
+        return -1;
+    }
+    if (d.pending_code >= 0) {
+        const int code = d.pending_code;
+        d.pending_code = -1;
+        trace("read_console_key() = %s", key_text(code).c_str());
+        return code;
+    }
+    if (d.next_key == d.keys.size()) {
+        // A real console would wait here for ever.
+        trace("read_console_key() blocked: no keys left");
+        exit_process(124);
+    }
+    const sim::Key key = d.keys[d.next_key++];
+    d.pending_code = key.kept;
+    trace("read_console_key() = %s, echoed", key_text(key.code).c_str());
+    return key.code;
+}
+
+void exit_process(int code) {
+    fflush(stdout);
+    trace("exit_process(%d)", code);
+    for (const auto &w : desktop().all) {
+        for (const std::string &m : w->received) trace("received %s %s", w->id.c_str(), m.c_str());
+    }
+    for (sim::Window *w : desktop().top) {
+        static const char *const placements[] = {"normal", "minimized", "maximized"};
+        trace("final %s %s %s", w->id.c_str(), w->visible ? "visible" : "hidden",
+              placements[w->placement]);
+    }
+    exit(code);
+}
+
+} // namespace platform

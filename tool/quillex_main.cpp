@@ -1,0 +1,78 @@
+// Program entry: the switch table and options record, the usage text, and
+// the hand-over of the command line to the switch parser.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "window_tool.h"
+
+WindowToolOptions options = {nullptr, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+#define FLAG_ROW(name, field, help) \
+    {name, MATCH_LONGFX, &options.field, nullptr, {nullptr, nullptr, nullptr, SWITCH_HELP(help)}}
+
+const SwitchDescriptor quillex_switches[] = {
+    {"windowname", MATCH_LONGFX, nullptr, "%s",
+     {&options.windowname, nullptr, nullptr, SWITCH_HELP("- Name of window to search")}},
+    {"dook", MATCH_LVAR, &options.dook, "%ld",
+     {&options.command_id, nullptr, nullptr,
+      SWITCH_HELP("- Send OK to window. Number = buttonId")}},
+    FLAG_ROW("exist", exist, "- Does window exist?"),
+    FLAG_ROW("hide", hide, "- Hide window"),
+    FLAG_ROW("show", show, "- Show window"),
+    FLAG_ROW("minimize", minimize, "- Iconize window"),
+    FLAG_ROW("restore", restore, "- Restore window"),
+    FLAG_ROW("close", close, "- Close window program"),
+    FLAG_ROW("listwin", listwin, "- List windows names"),
+    FLAG_ROW("listsub", listsub, "- List child-windows names"),
+    FLAG_ROW("log", log, "- Write some command info"),
+    {nullptr, 0, nullptr, nullptr, {nullptr, nullptr, nullptr, nullptr}},
+};
+
+namespace {
+
+char empty_name[] = "";
+char *program_name = empty_name; // entry 0 for the parser, which never reads it
+
+bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+const char *command_line_tail() {
+    const char *line = platform::GetCommandLineA();
+    if (!line) return "";
+    if (const char *exe = strstr(line, ".exe")) {
+        // Past ".exe" and the quote or blank after it, but never past the end.
+        const char *tail = exe + 4;
+        return *tail ? tail + 1 : tail;
+    }
+    if (const char *blank = strchr(line, ' ')) return blank + 1;
+    return line;
+}
+
+void print_usage_and_exit() {
+    printf("\nQuillex Program Switches:\n\n");
+    char help_request[] = "??";
+    char *args[2] = {program_name, help_request};
+    parse_switches(2, args, quillex_switches);
+    platform::exit_process(1);
+}
+
+int main(int argc, char **argv) {
+    if (argc > 0 && argv[0]) program_name = argv[0];
+    if (platform::argument_count(argc, argv) <= 1) print_usage_and_exit();
+
+    // The parser cuts and lowers its text in place and the options keep
+    // pointers into it, so it gets a copy that lives until the process ends.
+    const char *tail = command_line_tail();
+    char *copy = static_cast<char *>(malloc(strlen(tail) + 1));
+    if (!copy) platform::exit_process(1);
+    while (is_space(*tail)) ++tail;
+    strcpy(copy, tail);
+
+    char *args[2] = {program_name, copy};
+    parse_switches(2, args, quillex_switches); // it reports unknown switches itself
+    run_window_actions();
+}

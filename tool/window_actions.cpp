@@ -1,0 +1,97 @@
+// The actions on the target window, in their fixed order, and the exit code.
+#include <stdio.h>
+
+#include "window_tool.h"
+
+using namespace platform;
+
+namespace {
+
+// A program that has stopped answering must not hang the calling script:
+// every close message waits this long at most.
+const unsigned kCloseWaitMs = 5000;
+
+bool send_bounded(WindowHandle window, unsigned message, uintptr_t wparam, uintptr_t *answer) {
+    return SendMessageTimeoutA(window, message, wparam, 0, SMTO_ABORTIFHUNG, kCloseWaitMs,
+                               answer) != 0;
+}
+
+// Asks the window's program to end its session, then to quit and close.
+// Returns whether the end-of-session handshake succeeded.
+bool close_window(WindowHandle window) {
+    bool shut_down = false;
+    uintptr_t answer = 0;
+    // No answer to the query counts as a refusal; none to the end of the
+    // session counts as a failure.
+    if (send_bounded(window, WM_QUERYENDSESSION, 0, &answer) && answer != 0) {
+        uintptr_t ended = 1;
+        shut_down = send_bounded(window, WM_ENDSESSION, 1, &ended) && ended == 0;
+    }
+    return shut_down;
+}
+
+void finish_close(WindowHandle window) {
+    uintptr_t ignored;
+    send_bounded(window, WM_QUIT, 1, &ignored);
+    send_bounded(window, WM_CLOSE, 0, &ignored);
+}
+
+bool any_action_requested(const WindowToolOptions &o) {
+    return o.dook || o.hide || o.show || o.minimize || o.restore || o.close || o.listwin ||
+           o.listsub;
+}
+
+} // namespace
+
+void run_window_actions() {
+    const WindowToolOptions &o = options;
+    const char *title = o.windowname ? o.windowname : "(null)";
+    WindowHandle target = o.windowname ? FindWindowA(nullptr, o.windowname) : nullptr;
+
+    if (o.exist) {
+        if (o.log) printf("Window %sfound: %s\n", target ? "" : "not ", title);
+        if (!target) exit_process(1);
+        if (!any_action_requested(o)) exit_process(0);
+    }
+
+    if (!target && !o.listwin) {
+        if (!o.windowname) print_usage_and_exit();
+        if (o.log) printf("Window not found: \"%s\"\n", title);
+        exit_process(0);
+    }
+
+    // Under listwin alone the target may be null; the calls are made all the
+    // same and their lines report what the platform answered.
+    if (o.minimize) {
+        ShowWindow(target, SW_RESTORE);
+        ShowWindow(target, SW_MINIMIZE);
+        if (o.log) printf("minimized window: %s\n", title);
+    }
+    if (o.restore) {
+        ShowWindow(target, SW_RESTORE);
+        if (o.log) printf("Restored window: %s\n", title);
+    }
+    if (o.close) {
+        const bool shut_down = close_window(target);
+        if (o.log) printf("Sent ShutDown Message to %s%s\n", title, shut_down ? " " : " - failed");
+        finish_close(target);
+    }
+    if (o.dook) {
+        const int posted = PostMessageA(target, WM_COMMAND,
+                                        static_cast<uintptr_t>(static_cast<intptr_t>(o.command_id)), 0);
+        if (o.log)
+            printf("Sent WM_COMMAND + %ld Message to %s%s\n", static_cast<long>(o.command_id), title,
+                   posted ? " " : " - failed");
+    }
+    if (o.hide) {
+        ShowWindow(target, SW_HIDE);
+        if (o.log) printf("Hidden window: %s\n", title);
+    }
+    if (o.show) {
+        ShowWindow(target, SW_SHOW);
+        if (o.log) printf("Shown window: %s\n", title);
+    }
+    if (o.listwin) EnumWindows(list_top_window, o.listsub ? 1 : 0);
+    if (o.listsub) EnumChildWindows(target, list_child_window, 0);
+    exit_process(0);
+}
