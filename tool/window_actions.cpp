@@ -78,7 +78,7 @@ void run_window_actions() {
     }
     if (o.dook) {
         const int posted = PostMessageA(target, WM_COMMAND,
-                                        static_cast<uintptr_t>(static_cast<intptr_t>(o.command_id)), 0);
+                                        static_cast<uint32_t>(o.command_id), 0);
         if (o.log)
             printf("Sent WM_COMMAND + %ld Message to %s%s\n", static_cast<long>(o.command_id), title,
                    posted ? " " : " - failed");

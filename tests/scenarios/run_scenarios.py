@@ -1,0 +1,159 @@
+#!/usr/bin/env python3
+"""Replays the scenario corpus against the native quillex on the simulated
+desktop and reports every difference as a diff of the scenario's own lines.
+
+A scenario file holds the desktop (window, child, keys, cmdline lines) and the
+expected result: the exit code, the bytes on standard output (out lines, with
+C escapes), the platform calls made (call lines), the messages each window
+received and the windows' final states (received and final lines).
+
+    run_scenarios.py --exe build/native/tool/quillex tests/scenarios
+    run_scenarios.py --exe ... --update FILE...   # rewrite expectations
+"""
+import argparse
+import difflib
+import os
+import subprocess
+import sys
+import tempfile
+
+EXPECTATION_KEYS = ("exit", "out", "call", "received", "final")
+
+
+def escape(data: bytes) -> str:
+    out = []
+    for b in data:
+        c = chr(b)
+        if c == "\\":
+            out.append("\\\\")
+        elif c == "\n":
+            out.append("\\n")
+        elif c == "\r":
+            out.append("\\r")
+        elif c == "\t":
+            out.append("\\t")
+        elif 32 <= b < 127:
+            out.append(c)
+        else:
+            out.append("\\x%02x" % b)
+    return "".join(out)
+
+
+def unescape(text: str) -> bytes:
+    out = bytearray()
+    i = 0
+    while i < len(text):
+        c = text[i]
+        if c == "\\" and i + 1 < len(text):
+            n = text[i + 1]
+            if n == "x":
+                out.append(int(text[i + 2:i + 4], 16))
+                i += 4
+                continue
+            out += {"n": b"\n", "r": b"\r", "t": b"\t", "\\": b"\\"}.get(n, n.encode())
+            i += 2
+            continue
+        out += c.encode("latin-1")
+        i += 1
+    return bytes(out)
+
+
+def out_lines(stdout: bytes):
+    """Standard output as out lines, one per line the program wrote."""
+    lines, start = [], 0
+    while start < len(stdout):
+        end = stdout.find(b"\n", start)
+        end = len(stdout) if end < 0 else end + 1
+        lines.append("out " + escape(stdout[start:end]))
+        start = end
+    return lines
+
+
+class Scenario:
+    def __init__(self, path):
+        self.path = path
+        self.setup = []  # every line that is not an expectation, in order
+        self.expected = []
+        with open(path, encoding="latin-1") as f:
+            for line in f.read().split("\n"):
+                key = line.split(" ", 1)[0]
+                (self.expected if key in EXPECTATION_KEYS else self.setup).append(line)
+        while self.setup and self.setup[-1] == "":
+            self.setup.pop()
+
+    def expected_stdout(self):
+        return b"".join(unescape(l[4:]) for l in self.expected if l.startswith("out "))
+
+    def option(self, key):
+        for line in self.setup:
+            if line.startswith(key + " "):
+                return line[len(key) + 1:]
+        return None
+
+
+def run_native(exe, scenario):
+    """Runs the scenario; returns its result in the scenario's own lines."""
+    with tempfile.TemporaryDirectory() as tmp:
+        trace_path = os.path.join(tmp, "trace")
+        env = dict(os.environ, QUILLEX_SIM_SCENARIO=scenario.path, QUILLEX_SIM_TRACE=trace_path)
+        try:
+            p = subprocess.run([exe], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                               stdin=subprocess.DEVNULL, timeout=20)
+            code, stdout = p.returncode, p.stdout
+        except subprocess.TimeoutExpired as e:
+            code, stdout = "timeout", e.stdout or b""
+        trace = []
+        if os.path.exists(trace_path):
+            with open(trace_path, encoding="latin-1") as f:
+                trace = f.read().splitlines()
+    lines = ["exit %s" % code] + out_lines(stdout)
+    lines += ["call " + t for t in trace if not t.startswith(("received ", "final "))]
+    lines += [t for t in trace if t.startswith("received ")]
+    lines += [t for t in trace if t.startswith("final ")]
+    return lines
+
+
+def compare(name, expected, actual):
+    if expected == actual:
+        return True
+    diff = difflib.unified_diff(expected, actual, "expected", "actual", lineterm="", n=2)
+    print("FAIL %s" % name)
+    for line in diff:
+        print("    " + line)
+    return False
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--exe", required=True)
+    ap.add_argument("--update", action="store_true", help="rewrite the expectations")
+    ap.add_argument("paths", nargs="+")
+    args = ap.parse_args()
+
+    files = []
+    for p in args.paths:
+        if os.path.isdir(p):
+            files += sorted(os.path.join(p, f) for f in os.listdir(p) if f.endswith(".scn"))
+        else:
+            files.append(p)
+
+    passed = failed = 0
+    for path in files:
+        s = Scenario(path)
+        actual = run_native(os.path.abspath(args.exe), s)
+        if args.update:
+            with open(path, "w", encoding="latin-1") as f:
+                f.write("\n".join(s.setup + [""] + actual) + "\n")
+            print("updated %s" % path)
+            continue
+        if compare(os.path.basename(path), [l for l in s.expected if l], actual):
+            passed += 1
+        else:
+            failed += 1
+    if not args.update:
+        print("scenarios: %d passed, %d failed" % (passed, failed))
+    return 1 if failed or not files else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

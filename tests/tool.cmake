@@ -1,0 +1,14 @@
+# Scenario corpus against the native program on the simulated desktop.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(scenario_runner ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/run_scenarios.py)
+
+add_test(NAME scenarios
+    COMMAND Python3::Interpreter ${scenario_runner} --exe $<TARGET_FILE:quillex>
+            ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/corpus)
+
+# The runner itself must fail, with a diff, on a wrong expectation.
+add_test(NAME scenario_runner_reports_differences
+    COMMAND Python3::Interpreter ${scenario_runner} --exe $<TARGET_FILE:quillex>
+            ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/broken)
+set_tests_properties(scenario_runner_reports_differences PROPERTIES
+    PASS_REGULAR_EXPRESSION "-out Hidden window: Calculator\\\\n\n +\\+out Hidden window: Calc\\\\n.*0 passed, 1 failed")
