@@ -147,7 +147,7 @@ void store_result(const Assigned &a, void *target) {
 
 namespace {
 
-// The base of a format that is one plain integer conversion ("%ld", "%x"...),
+// The base of a format that is one plain decimal conversion ("%ld", "%u"),
 // or -1. Such values are the common case and are converted without the
 // C library's scanf machinery, with the same result.
 int single_integer_base(const char *format) {
@@ -157,9 +157,6 @@ int single_integer_base(const char *format) {
     if (p[0] == 0 || p[1] != 0) return -1;
     switch (*p) {
     case 'd': case 'u': return 10;
-    case 'i': return 0;
-    case 'x': case 'X': return 16;
-    case 'o': return 8;
     default: return -1;
     }
 }
@@ -301,16 +298,17 @@ void print_switch_value(const char *format, const void *const targets[4]) {
         char spec[96];
         if (c.kind == 'd' || c.kind == 'i') {
             int32_t v = next_word(targets, &used);
-            long long value = c.length == LEN_HH ? static_cast<signed char>(v)
-                              : c.length == LEN_H ? static_cast<short>(v) : v;
+            // "l" suits every C library and holds any 32-bit value.
+            long value = c.length == LEN_HH ? static_cast<signed char>(v)
+                         : c.length == LEN_H ? static_cast<short>(v) : v;
             build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
-                       precision, c.kind == 'd' ? "lld" : "lli");
+                       precision, c.kind == 'd' ? "ld" : "li");
             printf(spec, value);
         } else if (c.kind == 'u' || c.kind == 'o' || c.kind == 'x' || c.kind == 'X') {
             uint32_t v = static_cast<uint32_t>(next_word(targets, &used));
-            unsigned long long value = c.length == LEN_HH ? static_cast<unsigned char>(v)
-                                       : c.length == LEN_H ? static_cast<unsigned short>(v) : v;
-            char tail[4] = {'l', 'l', c.kind, 0};
+            unsigned long value = c.length == LEN_HH ? static_cast<unsigned char>(v)
+                                  : c.length == LEN_H ? static_cast<unsigned short>(v) : v;
+            char tail[3] = {'l', c.kind, 0};
             build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
                        precision, tail);
             printf(spec, value);

@@ -1,0 +1,184 @@
+// A Windows GUI test program that builds a scenario's desktop out of real
+// windows, records the messages of interest that they receive, and reports
+// them with the windows' final states when told to stop.
+//
+//     fixture.exe SCENARIO READY_FILE STOP_FILE REPORT_FILE
+//
+// The windows are created from the scenario's window and child lines; READY_FILE
+// is written once they exist. When STOP_FILE appears the report is written:
+// "received ID MESSAGE WPARAM LPARAM" lines per window in scenario order, then
+// "final ID visible|hidden normal|minimized|maximized" per top-level window.
+#include <windows.h>
+
+#include <stdio.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sim_desktop.h"
+
+namespace {
+
+CRITICAL_SECTION lock;
+std::map<HWND, sim::Window *> model_of;
+std::map<const sim::Window *, HWND> hwnd_of;
+
+const char *message_name(UINT m) {
+    switch (m) {
+    case WM_CLOSE: return "WM_CLOSE";
+    case WM_QUERYENDSESSION: return "WM_QUERYENDSESSION";
+    case WM_QUIT: return "WM_QUIT";
+    case WM_ENDSESSION: return "WM_ENDSESSION";
+    case WM_COMMAND: return "WM_COMMAND";
+    default: return nullptr;
+    }
+}
+
+LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    const char *name = message_name(message);
+    if (!name) return DefWindowProcA(hwnd, message, wparam, lparam);
+    EnterCriticalSection(&lock);
+    sim::Window *w = model_of.count(hwnd) ? model_of[hwnd] : nullptr;
+    if (w) {
+        char text[96];
+        snprintf(text, sizeof text, "%s %lu %ld", name, static_cast<unsigned long>(wparam),
+                 static_cast<long>(lparam));
+        w->received.push_back(text);
+    }
+    LeaveCriticalSection(&lock);
+    if (!w) return DefWindowProcA(hwnd, message, wparam, lparam);
+    // Closing is only recorded: the window stays for the final report.
+    if (message == WM_QUERYENDSESSION) return static_cast<LRESULT>(w->query_answer);
+    if (message == WM_ENDSESSION) return static_cast<LRESULT>(w->endsession_answer);
+    return 0;
+}
+
+const char kClass[] = "QuillexFixtureWindow";
+
+HWND create(sim::Window *w, HWND parent) {
+    DWORD style = parent ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW;
+    if (w->placement == sim::MINIMIZED) style |= WS_MINIMIZE;
+    if (w->placement == sim::MAXIMIZED) style |= WS_MAXIMIZE;
+    if (parent && !w->visible) style &= ~WS_VISIBLE;
+    HWND h = CreateWindowExA(0, kClass, w->title.c_str(), style, 10, 10, 300, 200, parent,
+                             parent ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(w->control_id))
+                                    : nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+    EnterCriticalSection(&lock);
+    model_of[h] = w;
+    hwnd_of[w] = h;
+    LeaveCriticalSection(&lock);
+    for (sim::Window *c : w->children) create(c, h);
+    if (!parent && w->visible) {
+        ShowWindow(h, w->placement == sim::MINIMIZED   ? SW_SHOWMINNOACTIVE
+                      : w->placement == sim::MAXIMIZED ? SW_SHOWMAXIMIZED
+                                                       : SW_SHOWNOACTIVATE);
+    }
+    return h;
+}
+
+// A hung window lives on a thread of its own that stops pumping messages.
+DWORD WINAPI hung_thread(LPVOID param) {
+    create(static_cast<sim::Window *>(param), nullptr);
+    Sleep(INFINITE);
+    return 0;
+}
+
+void write_report(const sim::Desktop &d, const char *path) {
+    FILE *f = fopen(path, "w");
+    if (!f) return;
+    EnterCriticalSection(&lock);
+    for (const auto &w : d.all)
+        for (const std::string &m : w->received) fprintf(f, "received %s %s\n", w->id.c_str(), m.c_str());
+    for (const sim::Window *w : d.top) {
+        HWND h = hwnd_of[w];
+        fprintf(f, "final %s %s %s\n", w->id.c_str(), IsWindowVisible(h) ? "visible" : "hidden",
+                IsIconic(h) ? "minimized" : IsZoomed(h) ? "maximized" : "normal");
+    }
+    LeaveCriticalSection(&lock);
+    fclose(f);
+}
+
+void pump_messages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        // A posted WM_COMMAND is delivered here; a posted quit is ignored.
+        if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+    }
+}
+
+BOOL CALLBACK collect_window(HWND h, LPARAM list) {
+    if (model_of.count(h)) reinterpret_cast<std::vector<HWND> *>(list)->push_back(h);
+    return TRUE;
+}
+
+// Whether the scenario's top-level windows come first, in scenario order.
+bool in_scenario_order(const sim::Desktop &d) {
+    std::vector<HWND> seen;
+    EnumWindows(collect_window, reinterpret_cast<LPARAM>(&seen));
+    if (seen.size() != d.top.size()) return false;
+    for (size_t i = 0; i < seen.size(); ++i)
+        if (seen[i] != hwnd_of[d.top[i]]) return false;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 5) {
+        fprintf(stderr, "usage: fixture SCENARIO READY STOP REPORT\n");
+        return 2;
+    }
+    InitializeCriticalSection(&lock);
+    sim::Desktop desktop;
+    std::string error;
+    if (!sim::load_desktop(argv[1], desktop, error)) {
+        fprintf(stderr, "fixture: %s\n", error.c_str());
+        return 2;
+    }
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = window_proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kClass;
+    RegisterClassA(&wc);
+
+    for (sim::Window *w : desktop.top) {
+        if (w->hung) {
+            CreateThread(nullptr, 0, hung_thread, w, 0, nullptr);
+            while (true) {
+                EnterCriticalSection(&lock);
+                const bool made = hwnd_of.count(w) != 0;
+                LeaveCriticalSection(&lock);
+                if (made) break;
+                Sleep(10);
+            }
+        } else {
+            create(w, nullptr);
+        }
+    }
+    // Enumeration follows the z-order: put the scenario's windows on top, in
+    // scenario order, above any window the system has of its own. Activation
+    // may still reorder them while messages are pending, so repeat until the
+    // enumeration shows the scenario's order.
+    for (int attempt = 0; attempt < 100 && !in_scenario_order(desktop); ++attempt) {
+        pump_messages();
+        HWND above = HWND_TOP;
+        for (sim::Window *w : desktop.top) {
+            SetWindowPos(hwnd_of[w], above, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+            above = hwnd_of[w];
+        }
+        pump_messages();
+        Sleep(20);
+    }
+
+    if (FILE *ready = fopen(argv[2], "w")) fclose(ready);
+    for (;;) {
+        pump_messages();
+        if (GetFileAttributesA(argv[3]) != INVALID_FILE_ATTRIBUTES) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    write_report(desktop, argv[4]);
+    ExitProcess(0);
+}
