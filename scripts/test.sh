@@ -10,6 +10,15 @@ cmake --preset native
 cmake --build --preset native
 ctest --preset native
 
+# The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake --preset sanitize
+cmake --build --preset sanitize
+ctest --preset sanitize
+
+# Static analysis, and a short bounded fuzzing run of every target.
+scripts/analyse.sh
+tests/fuzz/run_fuzzers.sh 20
+
 # The real quillex.exe: cross builds, import tables, the corpus under Wine.
 for arch in i686 x86_64; do
     cmake --preset "win32-$arch" >/dev/null

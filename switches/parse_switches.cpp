@@ -203,6 +203,11 @@ char *next_token(char *s) {
 }
 
 char *parse_switches(int32_t count, char **args, SwitchTable table) {
+    SeenState seen;
+    return parse_switches_tracked(count, args, table, &seen);
+}
+
+char *parse_switches_tracked(int32_t count, char **args, SwitchTable table, SeenState *seen) {
     Parse ps;
     ps.table = table;
     memset(&ps.seen, 0, sizeof ps.seen);
@@ -217,5 +222,6 @@ char *parse_switches(int32_t count, char **args, SwitchTable table) {
         }
     }
     if (ps.help) print_switch_help(table, &ps.seen, ps.help);
+    *seen = ps.seen;
     return ps.result;
 }

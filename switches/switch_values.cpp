@@ -336,7 +336,9 @@ void print_switch_value(const char *format, const void *const targets[4]) {
             int32_t v = next_word(targets, &used);
             build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
                        precision, "p");
-            printf(spec, reinterpret_cast<void *>(static_cast<uintptr_t>(static_cast<uint32_t>(v))));
+            // The stored word is shown as the address it was read as.
+            printf(spec, reinterpret_cast<void *>( // NOLINT(performance-no-int-to-ptr)
+                             static_cast<uintptr_t>(static_cast<uint32_t>(v))));
         } else if (c.kind == 'n') {
             next_word(targets, &used); // a count is never written back
         } else {

@@ -31,7 +31,7 @@ struct SwitchDescriptor {
 typedef const SwitchDescriptor *SwitchTable;
 
 // Casts a help text into the shared fourth target slot of a row.
-#define SWITCH_HELP(text) const_cast<char *>(text)
+#define SWITCH_HELP(text) (const_cast<char *>(text))
 
 // Only the first rows of a table are tracked for the summary.
 enum { SEEN_ROWS = 100 };
@@ -46,6 +46,9 @@ struct SeenState {
 // the help listing when asked for it. Returns the first switch that no row
 // accepted, or null.
 char *parse_switches(int32_t count, char **args, SwitchTable table);
+
+// The same, handing back the seen state of the parse.
+char *parse_switches_tracked(int32_t count, char **args, SwitchTable table, SeenState *seen);
 
 // Cuts the token that begins at s in place (dropping quotes) and returns
 // where scanning goes on.

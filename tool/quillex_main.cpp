@@ -40,18 +40,6 @@ bool is_space(char c) {
 
 } // namespace
 
-const char *command_line_tail() {
-    const char *line = platform::GetCommandLineA();
-    if (!line) return "";
-    if (const char *exe = strstr(line, ".exe")) {
-        // Past ".exe" and the quote or blank after it, but never past the end.
-        const char *tail = exe + 4;
-        return *tail ? tail + 1 : tail;
-    }
-    if (const char *blank = strchr(line, ' ')) return blank + 1;
-    return line;
-}
-
 void print_usage_and_exit() {
     printf("\nQuillex Program Switches:\n\n");
     char help_request[] = "??";
@@ -70,7 +58,7 @@ int main(int argc, char **argv) {
     char *copy = static_cast<char *>(malloc(strlen(tail) + 1));
     if (!copy) platform::exit_process(1);
     while (is_space(*tail)) ++tail;
-    strcpy(copy, tail);
+    memcpy(copy, tail, strlen(tail) + 1);
 
     char *args[2] = {program_name, copy};
     parse_switches(2, args, quillex_switches); // it reports unknown switches itself

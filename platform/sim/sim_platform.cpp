@@ -41,7 +41,7 @@ void trace(const char *format, ...) {
     if (!f) return;
     va_list args;
     va_start(args, format);
-    vfprintf(f, format, args);
+    vfprintf(f, format, args); // NOLINT(clang-analyzer-valist.Uninitialized): started above
     va_end(args);
     fputc('\n', f);
     fflush(f);
@@ -110,8 +110,7 @@ void receive(sim::Window *w, unsigned message, uintptr_t wparam, intptr_t lparam
 // Windows enumerates descendants depth first, each before its own children.
 bool enumerate(const std::vector<sim::Window *> &windows, platform::WindowCallback callback,
                intptr_t value, bool descend) {
-    const std::vector<sim::Window *> snapshot = windows;
-    for (sim::Window *w : snapshot) {
+    for (sim::Window *w : windows) {
         if (!callback(handle_of(w), value)) return false;
         if (descend && !enumerate(w->children, callback, value, true)) return false;
     }
@@ -193,9 +192,9 @@ intptr_t SendMessageTimeoutA(WindowHandle h, unsigned message, uintptr_t wparam,
                              unsigned, unsigned timeout_ms, uintptr_t *answer) {
     sim::Window *w = window_of(h);
     intptr_t result = 0;
+    uintptr_t a = 0;
     if (w && !w->hung) {
         receive(w, message, wparam, lparam);
-        uintptr_t a = 0;
         if (message == WM_QUERYENDSESSION) a = w->query_answer;
         if (message == WM_ENDSESSION) a = w->endsession_answer;
         if (answer) *answer = a;
@@ -204,7 +203,7 @@ intptr_t SendMessageTimeoutA(WindowHandle h, unsigned message, uintptr_t wparam,
     if (result)
         trace("SendMessageTimeoutA(%s, %s, %lu, %ld, %u ms) = 1, answer %lu", name(h),
               message_name(message), static_cast<unsigned long>(wparam),
-              static_cast<long>(lparam), timeout_ms, static_cast<unsigned long>(*answer));
+              static_cast<long>(lparam), timeout_ms, static_cast<unsigned long>(a));
     else
         trace("SendMessageTimeoutA(%s, %s, %lu, %ld, %u ms) = 0", name(h), message_name(message),
               static_cast<unsigned long>(wparam), static_cast<long>(lparam), timeout_ms);
