@@ -2,14 +2,14 @@
 // placement and leading blanks reach GetCommandLineA as a scenario writes
 // them. Standard handles are passed on; the program's exit code is ours.
 //
-//     launcher.exe PROGRAM COMMAND_LINE_FILE
+//     launcher.exe PROGRAM COMMAND_LINE_FILE [STANDARD_INPUT_FILE]
 #include <windows.h>
 
 #include <stdio.h>
 
 int main(int argc, char **argv) {
-    if (argc != 3) {
-        fprintf(stderr, "usage: launcher PROGRAM COMMAND_LINE_FILE\n");
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: launcher PROGRAM COMMAND_LINE_FILE [STANDARD_INPUT_FILE]\n");
         return 250;
     }
     static char line[32768];
@@ -23,6 +23,12 @@ int main(int argc, char **argv) {
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    if (argc == 4) {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        si.hStdInput = CreateFileA(argv[3], GENERIC_READ, FILE_SHARE_READ, &inherit,
+                                   OPEN_EXISTING, 0, nullptr);
+        if (si.hStdInput == INVALID_HANDLE_VALUE) return 251;
+    }
     si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION pi;

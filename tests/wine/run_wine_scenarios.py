@@ -90,8 +90,15 @@ def run_in_terminal(wine, launcher, quillex, cmd_file, keys, tmp):
     session = "quillex%d" % os.getpid()
     env = " ".join("%s='%s'" % (k, wine.env[k]) for k in ("WINEPREFIX", "WINEDEBUG", "DISPLAY"))
     # The terminal passes Ctrl+C on as input instead of a signal.
-    shell = "stty -isig; %s wine '%s' '%s' '%s' > '%s'; echo $? > '%s'" % (
-        env, launcher, quillex, winpath(cmd_file), out, rc)
+    # quillex's standard input is a file of "y" answers: the questions must
+    # read the console itself, never standard input. (Wine's terminal console
+    # reads the terminal through the Unix standard input, so the redirection
+    # is made by the launcher, on the Windows side.)
+    answers = os.path.join(tmp, "stdin")
+    with open(answers, "wb") as f:
+        f.write(b"yyyyyyyyyyyyyyyy\r\n" * 8)
+    shell = "stty -isig; %s wine '%s' '%s' '%s' '%s' > '%s'; echo $? > '%s'" % (
+        env, launcher, quillex, winpath(cmd_file), winpath(answers), out, rc)
     subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "200", "-y", "50", shell],
                    check=True)
     schedule, answered = [], 0  # (question number, key)
