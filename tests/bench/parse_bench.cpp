@@ -9,19 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../unit/tool_shaped_table.h"
-
-ToolVars vars;
-
-#define FLAG(name, field) {name, MATCH_LONGFX, &vars.field, nullptr, {nullptr, nullptr, nullptr, nullptr}}
-const SwitchDescriptor bench_table[] = {
-    {"windowname", MATCH_LONGFX, nullptr, "%s", {&vars.windowname, nullptr, nullptr, nullptr}},
-    {"dook", MATCH_LVAR, &vars.dook, "%ld", {&vars.command_id, nullptr, nullptr, nullptr}},
-    FLAG("exist", exist), FLAG("hide", hide), FLAG("show", show), FLAG("minimize", minimize),
-    FLAG("restore", restore), FLAG("close", close), FLAG("listwin", listwin),
-    FLAG("listsub", listsub), FLAG("log", log),
-    {nullptr, 0, nullptr, nullptr, {nullptr, nullptr, nullptr, nullptr}},
-};
+#include "window_tool.h"
 
 namespace {
 
@@ -44,9 +32,9 @@ void run(benchmark::State &state, const char *piece) {
     dup2(null_fd, 1);
     for (auto _ : state) {
         memcpy(buffer.data(), text.c_str(), text.size() + 1);
-        memset(&vars, 0, sizeof vars);
+        memset(&options, 0, sizeof options);
         char *args[2] = {program, buffer.data()};
-        benchmark::DoNotOptimize(parse_switches(2, args, bench_table));
+        benchmark::DoNotOptimize(parse_switches(2, args, quillex_switches));
     }
     fflush(stdout);
     dup2(saved, 1);

@@ -9,7 +9,8 @@ out=build/fuzz-coverage
 mkdir -p "$out"
 flags=(-std=c++17 -O1 -fsanitize=fuzzer -fprofile-instr-generate -fcoverage-mapping
        -I switches -I tool -I platform -I tests/fuzz)
-switches=(switches/parse_switches.cpp switches/switch_help.cpp switches/switch_values.cpp)
+switches=(switches/parse_switches.cpp switches/switch_help.cpp switches/switch_values.cpp
+          tool/switch_table.cpp)
 
 clang++ "${flags[@]}" tests/fuzz/fuzz_parse_switches.cpp tests/fuzz/fuzz_tables.cpp \
     "${switches[@]}" -o "$out/fuzz_parse_switches"

@@ -1,5 +1,7 @@
 #include "fuzz_tables.h"
 
+#include "window_tool.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -26,14 +28,6 @@ char preset_text[] = "preset";
 #define N(t, r, i) &numbers[t][r][i].value
 #define END {nullptr, 0, nullptr, nullptr, {nullptr, nullptr, nullptr, nullptr}}
 #define FLAG(t, r, name) {name, MATCH_LONGFX, &flags[t][r], nullptr, {nullptr, nullptr, nullptr, H("- flag")}}
-
-const SwitchDescriptor tool_table[] = {
-    {"windowname", MATCH_LONGFX, nullptr, "%s", {&texts[0][0], nullptr, nullptr, H("- title")}},
-    {"dook", MATCH_LVAR, &flags[0][1], "%ld", {N(0, 1, 0), nullptr, nullptr, H("- id")}},
-    FLAG(0, 2, "exist"), FLAG(0, 3, "hide"), FLAG(0, 4, "show"), FLAG(0, 5, "minimize"),
-    FLAG(0, 6, "restore"), FLAG(0, 7, "close"), FLAG(0, 8, "listwin"), FLAG(0, 9, "listsub"),
-    FLAG(0, 10, "log"), END,
-};
 
 const SwitchDescriptor modes_table[] = {
     {"exact", MATCH_EXACT, &flags[1][0], nullptr, {nullptr, nullptr, nullptr, nullptr}},
@@ -85,6 +79,8 @@ const SwitchDescriptor empty_table[] = {END};
 } // namespace
 
 void reset_fuzz_tables() {
+    memset(&options, 0, sizeof options);
+    options.command_id = 1;
     memset(flags, 0, sizeof flags);
     memset(texts, 0, sizeof texts);
     texts[1][3] = preset_text;
@@ -104,7 +100,7 @@ void reset_fuzz_tables() {
 
 SwitchTable fuzz_table(int which) {
     switch (which) {
-    case 0: return tool_table;
+    case 0: return quillex_switches; // the program's own
     case 1: return modes_table;
     case 2: return formats_table;
     case 3: return many_rows;

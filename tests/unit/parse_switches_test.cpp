@@ -1,19 +1,19 @@
-// The switch parser against a table shaped like the window tool's.
+// The switch parser against the program's own switch table.
 #include <gtest/gtest.h>
 
-#include "tool_shaped_table.h"
+#include "parse_helpers.h"
 
 namespace {
 
 // The whole options state in one line: title, dook flag and id, then the
 // flags exist hide show minimize restore close listwin listsub log.
-std::string describe_vars() {
+std::string describe_options() {
     char line[256];
     snprintf(line, sizeof line, "title=%s%s%s dook=%d id=%d flags=%d%d%d%d%d%d%d%d%d",
-             vars.windowname ? "\"" : "", vars.windowname ? vars.windowname : "<null>",
-             vars.windowname ? "\"" : "", vars.dook, vars.command_id, vars.exist, vars.hide,
-             vars.show, vars.minimize, vars.restore, vars.close, vars.listwin, vars.listsub,
-             vars.log);
+             options.windowname ? "\"" : "", options.windowname ? options.windowname : "<null>",
+             options.windowname ? "\"" : "", options.dook, options.command_id, options.exist, options.hide,
+             options.show, options.minimize, options.restore, options.close, options.listwin, options.listsub,
+             options.log);
     return line;
 }
 
@@ -83,45 +83,45 @@ const Case kCases[] = {
 TEST(ParseSwitches, FillsTheToolShapedTableAsTheEdgeTableSays) {
     for (const Case &c : kCases) {
         SCOPED_TRACE(c.text);
-        reset_vars();
+        reset_options();
         ParseOutcome o = parse_text(c.text);
-        EXPECT_EQ(describe_vars(), c.state);
+        EXPECT_EQ(describe_options(), c.state);
         EXPECT_EQ(o.out, c.out);
         EXPECT_EQ(o.result, c.result);
     }
 }
 
 TEST(ParseSwitches, LowersTheTypedNameInPlaceButNotTheValue) {
-    reset_vars();
+    reset_options();
     parse_text("/show NotePad /WINDOWNAME:MiXed");
-    EXPECT_STREQ(vars.windowname, "MiXed");
+    EXPECT_STREQ(options.windowname, "MiXed");
 }
 
 TEST(ParseSwitches, UnknownSwitchEndingAtSlashIsPrintedWithoutWhatFollows) {
-    reset_vars();
+    reset_options();
     ParseOutcome o = parse_text("/abc/def/show");
     EXPECT_EQ(o.out, "Unknown command line parameter abc\nUnknown command line parameter def\n");
     EXPECT_EQ(o.result, "abc");
-    EXPECT_EQ(describe_vars(), "title=<null> dook=0 id=1 flags=001000000");
+    EXPECT_EQ(describe_options(), "title=<null> dook=0 id=1 flags=001000000");
 }
 
 TEST(ParseSwitches, PresetTextTargetTakesNoPositionalParameter) {
-    reset_vars();
+    reset_options();
     char preset[] = "Preset";
-    vars.windowname = preset;
+    options.windowname = preset;
     ParseOutcome o = parse_text("abc");
     EXPECT_EQ(o.out, "Too many parameters. Ignored \"abc\"\n");
-    EXPECT_STREQ(vars.windowname, "Preset");
+    EXPECT_STREQ(options.windowname, "Preset");
 }
 
 TEST(ParseSwitches, ParsesEveryEntryAndNeverJoinsTokensAcrossThem) {
-    reset_vars();
+    reset_options();
     char program[] = "quillex", a1[] = "/win:\"ab", a2[] = "cd\" /hide";
     char *args[] = {program, a1, a2};
     testing::internal::CaptureStdout();
-    parse_switches(3, args, tool_table);
+    parse_switches(3, args, quillex_switches);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Too many parameters. Ignored \"cd\"\"\n");
-    EXPECT_EQ(describe_vars(), "title=\"ab\" dook=0 id=1 flags=010000000");
+    EXPECT_EQ(describe_options(), "title=\"ab\" dook=0 id=1 flags=010000000");
 }
 
 struct HelpCase {
@@ -151,11 +151,11 @@ TEST(ParseSwitches, HelpRequestPrintsListingAndSummaryOfTheWholeParse) {
     };
     for (const HelpCase &c : cases) {
         SCOPED_TRACE(c.text);
-        reset_vars();
+        reset_options();
         ParseOutcome o = parse_text(c.text);
         EXPECT_EQ(o.out, std::string(c.listing) + "\n" + c.summary);
         EXPECT_EQ(o.result, "<null>");
-        EXPECT_EQ(describe_vars(), c.state);
+        EXPECT_EQ(describe_options(), c.state);
     }
 }
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "tool_shaped_table.h"
+#include "parse_helpers.h"
 
 namespace {
 

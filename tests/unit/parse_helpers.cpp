@@ -1,34 +1,12 @@
-#include "tool_shaped_table.h"
+#include "parse_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
 
-ToolVars vars;
-
-#define FLAG(name, field, help) \
-    {name, MATCH_LONGFX, &vars.field, nullptr, {nullptr, nullptr, nullptr, SWITCH_HELP(help)}}
-
-const SwitchDescriptor tool_table[] = {
-    {"windowname", MATCH_LONGFX, nullptr, "%s",
-     {&vars.windowname, nullptr, nullptr, SWITCH_HELP("- Name of window to search")}},
-    {"dook", MATCH_LVAR, &vars.dook, "%ld",
-     {&vars.command_id, nullptr, nullptr, SWITCH_HELP("- Send OK to window. Number = buttonId")}},
-    FLAG("exist", exist, "- Does window exist?"),
-    FLAG("hide", hide, "- Hide window"),
-    FLAG("show", show, "- Show window"),
-    FLAG("minimize", minimize, "- Iconize window"),
-    FLAG("restore", restore, "- Restore window"),
-    FLAG("close", close, "- Close window program"),
-    FLAG("listwin", listwin, "- List windows names"),
-    FLAG("listsub", listsub, "- List child-windows names"),
-    FLAG("log", log, "- Write some command info"),
-    {nullptr, 0, nullptr, nullptr, {nullptr, nullptr, nullptr, nullptr}},
-};
-
-void reset_vars() {
-    memset(&vars, 0, sizeof vars);
-    vars.command_id = 1;
+void reset_options() {
+    memset(&options, 0, sizeof options);
+    options.command_id = 1;
 }
 
 ParseOutcome parse_text(const char *text, SwitchTable table) {
