@@ -229,8 +229,10 @@ int EnumWindows(WindowCallback callback, intptr_t value) {
 
 int EnumChildWindows(WindowHandle parent, WindowCallback callback, intptr_t value) {
     trace("EnumChildWindows(%s, callback, %ld)", name(parent), static_cast<long>(value));
-    // Without a parent, every window of the desktop is enumerated.
-    enumerate(parent ? window_of(parent)->children : desktop().top, callback, value, true);
+    // Without a parent Windows enumerates the top-level windows, as
+    // EnumWindows does; with one, every descendant of the parent.
+    if (parent) enumerate(window_of(parent)->children, callback, value, true);
+    else enumerate(desktop().top, callback, value, false);
     return 1;
 }
 
