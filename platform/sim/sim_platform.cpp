@@ -321,6 +321,9 @@ int read_console_key() {
 void exit_process(int code) {
     fflush(stdout);
     trace("exit_process(%d)", code);
+    const sim::Desktop &d = desktop();
+    // A scenario whose keys are not all read is most likely a wrong scenario.
+    if (d.next_key < d.keys.size()) trace("keys left unread: %zu", d.keys.size() - d.next_key);
     for (const auto &w : desktop().all) {
         for (const std::string &m : w->received) trace("received %s %s", w->id.c_str(), m.c_str());
     }

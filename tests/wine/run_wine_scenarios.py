@@ -84,6 +84,11 @@ def run_piped(wine, launcher, quillex, cmd_file):
     return p.returncode, p.stdout
 
 
+def printable(data):
+    """The visible characters of a text, blanks and control bytes left out."""
+    return "".join(chr(b) for b in data if 32 < b < 127)
+
+
 def run_in_terminal(wine, launcher, quillex, cmd_file, keys, tmp):
     """Runs under tmux; sends each key once the question it answers is shown."""
     out, rc = os.path.join(tmp, "out"), os.path.join(tmp, "rc")
@@ -97,7 +102,8 @@ def run_in_terminal(wine, launcher, quillex, cmd_file, keys, tmp):
     answers = os.path.join(tmp, "stdin")
     with open(answers, "wb") as f:
         f.write(b"yyyyyyyyyyyyyyyy\r\n" * 8)
-    shell = "stty -isig; %s wine '%s' '%s' '%s' '%s' > '%s'; echo $? > '%s'" % (
+    # The pane stays open after the run so that the echo can be read off it.
+    shell = "stty -isig; %s wine '%s' '%s' '%s' '%s' > '%s'; echo $? > '%s'; sleep 60" % (
         env, launcher, quillex, winpath(cmd_file), winpath(answers), out, rc)
     subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "200", "-y", "50", shell],
                    check=True)
@@ -119,10 +125,18 @@ def run_in_terminal(wine, launcher, quillex, cmd_file, keys, tmp):
                 extra += 1
             time.sleep(0.05)
         wait_for(rc, 2)
+        pane = subprocess.run(["tmux", "capture-pane", "-p", "-t", session],
+                              stdout=subprocess.PIPE).stdout
     finally:
         subprocess.run(["tmux", "kill-session", "-t", session], stderr=subprocess.DEVNULL)
     code = int(open(rc).read()) if os.path.exists(rc) else "timeout"
-    return code, open(out, "rb").read() if os.path.exists(out) else b""
+    # The keys echoed on the console, with the "n" answers to Wine's own
+    # windows' questions (sent after the scenario's keys) left off.
+    echo = printable(pane)
+    extra_answers = extra - answered
+    if extra_answers and echo.endswith("n" * extra_answers):
+        echo = echo[:len(echo) - extra_answers]
+    return code, open(out, "rb").read() if os.path.exists(out) else b"", echo
 
 
 def run_scenario(wine, build, scenario):
@@ -141,8 +155,10 @@ def run_scenario(wine, build, scenario):
             fx.kill()
             return ["fixture did not start"]
         keys = (scenario.option("keys") or "none").split()
+        echo = []
         if keys and keys != ["none"]:
-            code, stdout = run_in_terminal(wine, launcher, quillex, cmd_file, keys, tmp)
+            code, stdout, echoed = run_in_terminal(wine, launcher, quillex, cmd_file, keys, tmp)
+            echo = ["echo " + echoed]
         else:
             code, stdout = run_piped(wine, launcher, quillex, cmd_file)
         open(stop, "w").close()
@@ -153,15 +169,27 @@ def run_scenario(wine, build, scenario):
             fx.kill()
         states = open(report).read().splitlines() if os.path.exists(report) else []
     stdout = WINE_OWN_LINE.sub(b"", stdout)
-    return ["exit %s" % code] + out_lines(stdout) + states
+    return ["exit %s" % code] + out_lines(stdout) + echo + states
+
+
+ECHOED_KEY = re.compile(r"^call read_console_key\(\) = ('(.)'|0x00), echoed$")
 
 
 def expected_lines(scenario):
-    """The scenario's expectations as Windows shows them: text-mode output."""
+    """The scenario's expectations as Windows shows them: text-mode output,
+    and, for scenarios with keys, the characters echoed on the console."""
     stdout = scenario.expected_stdout().replace(b"\n", b"\r\n")
     exit_line = [l for l in scenario.expected if l.startswith("exit ")]
     states = [l for l in scenario.expected if l.startswith(("received ", "final "))]
-    return exit_line + out_lines(stdout) + states
+    echo = []
+    keys = (scenario.option("keys") or "none").split()
+    if keys and keys != ["none"]:
+        chars = [ECHOED_KEY.match(l) for l in scenario.expected]
+        # Wine's terminal console shows an echoed NUL byte (the lead of a key
+        # without a character) as "?".
+        echoed = "".join(m.group(2) or "?" for m in chars if m)
+        echo = ["echo " + printable(echoed.encode("latin-1"))]
+    return exit_line + out_lines(stdout) + echo + states
 
 
 def skip_reason(scenario):
