@@ -6,18 +6,18 @@
 #include <stdio.h>
 #include <string.h>
 
-namespace {
-
-bool is_space(char c) {
+bool is_white_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-
-char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 bool is_text_format(const char *format) {
     return format && format[0] == '%' && (format[1] == 's' || format[1] == 'S') &&
            format[2] == 0;
 }
+
+namespace {
+
+char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 int count_percents(const char *format) {
     int k = 0;
@@ -190,7 +190,7 @@ char *next_token(char *s) {
         *to = 0;
         if (!*from) return const_cast<char *>(from); // no closing quote
         char *q = const_cast<char *>(from);
-        while (is_space(q[1])) ++q;
+        while (is_white_space(q[1])) ++q;
         return q[1] ? q : q + 1;
     }
     char *end = s;
@@ -218,7 +218,7 @@ char *parse_switches_tracked(int32_t count, char **args, SwitchTable table, Seen
         if (!s) continue;
         while (*s) {
             s = *s == '/' ? parse_switch(ps, s) : parse_parameter(ps, s);
-            while (is_space(*s)) ++s;
+            while (is_white_space(*s)) ++s;
         }
     }
     if (ps.help) print_switch_help(table, &ps.seen, ps.help);

@@ -30,10 +30,6 @@ void print_row(const SwitchDescriptor &row, bool long_form) {
                kBlanks, help);
 }
 
-bool is_text_format(const char *format) {
-    return format[0] == '%' && (format[1] == 's' || format[1] == 'S') && format[2] == 0;
-}
-
 void print_summary_value(const SwitchDescriptor &row) {
     if (!row.value_format) return;
     if (is_text_format(row.value_format)) {

@@ -8,7 +8,6 @@
 // argument type it expects.
 #include "switches.h"
 
-#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -143,38 +142,25 @@ void store_result(const Assigned &a, void *target) {
     memcpy(target, &word, sizeof word);
 }
 
-} // namespace
-
-namespace {
-
-// The base of a format that is one plain decimal conversion ("%ld", "%u"),
-// or -1. Such values are the common case and are converted without the
-// C library's scanf machinery, with the same result.
-int single_integer_base(const char *format) {
-    if (format[0] != '%') return -1;
+// Whether a format is one plain decimal conversion ("%ld", "%u"). Such
+// values are the common case and are converted without the C library's
+// scanf machinery, with the same result.
+bool is_plain_decimal(const char *format) {
+    if (format[0] != '%') return false;
     const char *p = format + 1;
     if (*p == 'l' && p[1] != 'l') ++p;
-    if (p[0] == 0 || p[1] != 0) return -1;
-    switch (*p) {
-    case 'd': case 'u': return 10;
-    default: return -1;
-    }
-}
-
-bool is_scan_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    return (*p == 'd' || *p == 'u') && p[1] == 0;
 }
 
 } // namespace
 
 int scan_switch_value(const char *text, const char *format, void *const targets[4]) {
-    const int base = single_integer_base(format);
-    if (base >= 0) {
-        while (is_scan_space(*text)) ++text;
+    if (is_plain_decimal(format)) {
+        while (is_white_space(*text)) ++text;
         if (!*text) return -1;
         char *end;
         // Unsigned conversion covers every 32-bit pattern of both signs.
-        const unsigned long long value = strtoull(text, &end, base);
+        const unsigned long long value = strtoull(text, &end, 10);
         if (end == text) return 0;
         const int32_t word = static_cast<int32_t>(static_cast<uint32_t>(value));
         if (targets[0]) memcpy(targets[0], &word, sizeof word);
@@ -224,29 +210,6 @@ int scan_switch_value(const char *text, const char *format, void *const targets[
 
 namespace {
 
-// Reads the printf conversion whose "%" is at f; "*" widths and precisions
-// are reported through stars.
-Conversion read_print_conversion(const char *f, int *stars, bool *star_width,
-                                 bool *star_precision) {
-    Conversion c = {f + 1, 0, LEN_NONE, false, -1};
-    const char *p = f + 1;
-    *stars = 0;
-    *star_width = *star_precision = false;
-    while (*p && strchr("-+ #0'", *p)) ++p;
-    if (*p == '*') { ++p; ++*stars; *star_width = true; }
-    else while (*p >= '0' && *p <= '9') ++p;
-    if (*p == '.') {
-        ++p;
-        if (*p == '*') { ++p; ++*stars; *star_precision = true; }
-        else while (*p >= '0' && *p <= '9') ++p;
-    }
-    p = read_length(p, &c.length);
-    if (*p == 0) { c.end = p; return c; }
-    c.kind = *p++;
-    c.end = p;
-    return c;
-}
-
 int32_t next_word(const void *const targets[4], int *used) {
     int32_t word = 0;
     if (*used < 4 && targets[*used]) memcpy(&word, targets[*used], sizeof word);
@@ -254,26 +217,67 @@ int32_t next_word(const void *const targets[4], int *used) {
     return word;
 }
 
-// Copies the flags, width and precision of a conversion, with "*" replaced
-// by the numbers taken from the values, and appends the given tail.
-void build_spec(char *out, size_t size, const char *start, const char *kind_at,
-                bool star_width, int32_t width, bool star_precision, int32_t precision,
-                const char *tail) {
-    size_t o = 0;
-    for (const char *p = start; p < kind_at && o + 16 < size; ++p) {
-        if (*p == 'h' || *p == 'l' || *p == 'q' || *p == 'L' || *p == 'j' || *p == 'z' ||
-            *p == 't')
-            break;
-        if (*p == '*') {
-            bool is_width = star_width;
-            star_width = false;
-            o += snprintf(out + o, size - o, "%ld",
-                          static_cast<long>(is_width ? width : (star_precision ? precision : 0)));
-            continue;
-        }
-        out[o++] = *p;
+// A printf conversion as it will be printed: "%", its flags, width and
+// precision (every "*" replaced by the number it takes from the values),
+// then a length and kind of our own choosing.
+struct PrintConversion {
+    char text[64];
+    size_t head;     // length of the part before the length and kind
+    char kind;       // 0 when the format ends inside the conversion
+    Length length;
+    const char *end; // first character after it in the format
+};
+
+// Flags, width and precision beyond this length are dropped, which leaves
+// room for a length, a kind and the terminator.
+const size_t kMaxHead = 48;
+
+void append(PrintConversion &c, const char *from, size_t n) {
+    const size_t room = c.head < kMaxHead ? kMaxHead - c.head : 0;
+    if (n > room) n = room;
+    memcpy(c.text + c.head, from, n);
+    c.head += n;
+}
+
+// A width or precision: digits as written, or "*" taken from the values.
+const char *read_number(const char *p, PrintConversion &c, const void *const targets[4],
+                        int *used) {
+    if (*p == '*') {
+        char number[16];
+        const int n = snprintf(number, sizeof number, "%ld",
+                               static_cast<long>(next_word(targets, used)));
+        append(c, number, size_t(n));
+        return p + 1;
     }
-    snprintf(out + o, size - o, "%s", tail);
+    const char *digits = p;
+    while (*p >= '0' && *p <= '9') ++p;
+    append(c, digits, size_t(p - digits));
+    return p;
+}
+
+PrintConversion read_print_conversion(const char *f, const void *const targets[4], int *used) {
+    PrintConversion c;
+    c.text[0] = '%';
+    c.head = 1;
+    const char *p = f + 1;
+    const char *flags = p;
+    while (*p && strchr("-+ #0'", *p)) ++p;
+    append(c, flags, size_t(p - flags));
+    p = read_number(p, c, targets, used);
+    if (*p == '.') {
+        append(c, p, 1);
+        p = read_number(p + 1, c, targets, used);
+    }
+    p = read_length(p, &c.length);
+    c.kind = *p;
+    c.end = *p ? p + 1 : p;
+    return c;
+}
+
+// The conversion's text with the given length and kind.
+const char *with_tail(PrintConversion &c, const char *tail) {
+    snprintf(c.text + c.head, sizeof c.text - c.head, "%s", tail);
+    return c.text;
 }
 
 } // namespace
@@ -283,63 +287,48 @@ void print_switch_value(const char *format, const void *const targets[4]) {
     const char *f = format;
     while (*f) {
         const char *pct = strchr(f, '%');
-        if (!pct) { fputs(f, stdout); return; }
+        if (!pct) {
+            fputs(f, stdout);
+            return;
+        }
         fwrite(f, 1, size_t(pct - f), stdout);
-        int stars;
-        bool star_width, star_precision;
-        Conversion c = read_print_conversion(pct, &stars, &star_width, &star_precision);
+        PrintConversion c = read_print_conversion(pct, targets, &used);
         f = c.end;
-        if (c.kind == '%') { putchar('%'); continue; }
-        int32_t width = star_width ? next_word(targets, &used) : 0;
-        int32_t precision = star_precision ? next_word(targets, &used) : 0;
-        // The length letters sit right before the kind; rebuild the spec
-        // from "%" up to them with a tail of our own choosing.
-        const char *kind_at = c.end - (c.kind ? 1 : 0);
-        char spec[96];
-        if (c.kind == 'd' || c.kind == 'i') {
-            int32_t v = next_word(targets, &used);
+        const char kind = c.kind;
+        if (kind == '%') {
+            putchar('%');
+        } else if (kind == 'd' || kind == 'i') {
+            const int32_t v = next_word(targets, &used);
             // "l" suits every C library and holds any 32-bit value.
-            long value = c.length == LEN_HH ? static_cast<signed char>(v)
-                         : c.length == LEN_H ? static_cast<short>(v) : v;
-            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
-                       precision, c.kind == 'd' ? "ld" : "li");
-            printf(spec, value);
-        } else if (c.kind == 'u' || c.kind == 'o' || c.kind == 'x' || c.kind == 'X') {
-            uint32_t v = static_cast<uint32_t>(next_word(targets, &used));
-            unsigned long value = c.length == LEN_HH ? static_cast<unsigned char>(v)
-                                  : c.length == LEN_H ? static_cast<unsigned short>(v) : v;
-            char tail[3] = {'l', c.kind, 0};
-            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
-                       precision, tail);
-            printf(spec, value);
-        } else if (c.kind == 'c' || c.kind == 'C') {
-            int32_t v = next_word(targets, &used);
-            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
-                       precision, "c");
-            printf(spec, static_cast<int>(static_cast<unsigned char>(v)));
-        } else if (c.kind == 's' || c.kind == 'S') {
-            int32_t v = next_word(targets, &used);
+            const long value = c.length == LEN_HH ? static_cast<signed char>(v)
+                               : c.length == LEN_H ? static_cast<short>(v) : v;
+            printf(with_tail(c, kind == 'd' ? "ld" : "li"), value);
+        } else if (kind == 'u' || kind == 'o' || kind == 'x' || kind == 'X') {
+            const uint32_t v = static_cast<uint32_t>(next_word(targets, &used));
+            const unsigned long value = c.length == LEN_HH ? static_cast<unsigned char>(v)
+                                        : c.length == LEN_H ? static_cast<unsigned short>(v) : v;
+            const char tail[3] = {'l', kind, 0};
+            printf(with_tail(c, tail), value);
+        } else if (kind == 'c' || kind == 'C') {
+            const int32_t v = next_word(targets, &used);
+            printf(with_tail(c, "c"), static_cast<int>(static_cast<unsigned char>(v)));
+        } else if (kind == 's' || kind == 'S') {
+            const int32_t v = next_word(targets, &used);
             char bytes[5] = {0, 0, 0, 0, 0};
             memcpy(bytes, &v, 4);
-            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
-                       precision, "s");
-            printf(spec, bytes);
-        } else if (is_float_kind(c.kind)) {
-            int32_t v = next_word(targets, &used);
+            printf(with_tail(c, "s"), bytes);
+        } else if (is_float_kind(kind)) {
+            const int32_t v = next_word(targets, &used);
             float value;
             memcpy(&value, &v, sizeof value);
-            char tail[2] = {c.kind, 0};
-            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
-                       precision, tail);
-            printf(spec, static_cast<double>(value));
-        } else if (c.kind == 'p') {
-            int32_t v = next_word(targets, &used);
-            build_spec(spec, sizeof spec, pct, kind_at, star_width, width, star_precision,
-                       precision, "p");
+            const char tail[2] = {kind, 0};
+            printf(with_tail(c, tail), static_cast<double>(value));
+        } else if (kind == 'p') {
+            const int32_t v = next_word(targets, &used);
             // The stored word is shown as the address it was read as.
-            printf(spec, reinterpret_cast<void *>( // NOLINT(performance-no-int-to-ptr)
-                             static_cast<uintptr_t>(static_cast<uint32_t>(v))));
-        } else if (c.kind == 'n') {
+            printf(with_tail(c, "p"), reinterpret_cast<void *>( // NOLINT(performance-no-int-to-ptr)
+                                          static_cast<uintptr_t>(static_cast<uint32_t>(v))));
+        } else if (kind == 'n') {
             next_word(targets, &used); // a count is never written back
         } else {
             // Not a conversion printf knows: shown as written.

@@ -50,6 +50,13 @@ char *parse_switches(int32_t count, char **args, SwitchTable table);
 // The same, handing back the seen state of the parse.
 char *parse_switches_tracked(int32_t count, char **args, SwitchTable table, SeenState *seen);
 
+// The white-space class of the command line: blank, tab, line feed, vertical
+// tab, form feed and carriage return, whatever the locale.
+bool is_white_space(char c);
+
+// Whether a row's format makes it a text row: "%s" or "%S".
+bool is_text_format(const char *format);
+
 // Cuts the token that begins at s in place (dropping quotes) and returns
 // where scanning goes on.
 char *next_token(char *s);

@@ -11,10 +11,6 @@ namespace {
 char empty_name[] = "";
 char *program_name = empty_name; // entry 0 for the parser, which never reads it
 
-bool is_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 } // namespace
 
 void print_usage_and_exit() {
@@ -34,7 +30,7 @@ int main(int argc, char **argv) {
     const char *tail = command_line_tail();
     char *copy = static_cast<char *>(malloc(strlen(tail) + 1));
     if (!copy) platform::exit_process(1);
-    while (is_space(*tail)) ++tail;
+    while (is_white_space(*tail)) ++tail;
     memcpy(copy, tail, strlen(tail) + 1);
 
     char *args[2] = {program_name, copy};

@@ -117,6 +117,15 @@ bool enumerate(const std::vector<sim::Window *> &windows, platform::WindowCallba
     return true;
 }
 
+// The raw command line when the scenario gives none: the program's own
+// arguments, joined as a command line.
+std::string argv_command_line;
+
+const char *raw_command_line() {
+    const sim::Desktop &d = desktop();
+    return d.has_command_line ? d.command_line.c_str() : argv_command_line.c_str();
+}
+
 std::string command_line_from_args(int argc, char **argv) {
     std::string line;
     for (int i = 0; i < argc; ++i) {
@@ -274,22 +283,15 @@ int GetDlgCtrlID(WindowHandle h) {
     return id;
 }
 
-namespace {
-std::string argv_command_line;
-}
-
 const char *GetCommandLineA() {
-    const sim::Desktop &d = desktop();
-    const char *line = d.has_command_line ? d.command_line.c_str() : argv_command_line.c_str();
+    const char *line = raw_command_line();
     trace("GetCommandLineA() = %s", quoted(line).c_str());
     return line;
 }
 
 int argument_count(int argc, char **argv) {
     argv_command_line = command_line_from_args(argc, argv);
-    const sim::Desktop &d = desktop();
-    const int count = count_from_command_line(
-        d.has_command_line ? d.command_line.c_str() : argv_command_line.c_str());
+    const int count = count_from_command_line(raw_command_line());
     trace("argument_count() = %d", count);
     return count;
 }

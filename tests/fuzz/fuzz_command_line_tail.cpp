@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (tail < line || tail > line + strlen(line)) abort(); // never past the end
 
     reset_fuzz_tables();
-    while (*tail == ' ' || (*tail >= '\t' && *tail <= '\r')) ++tail;
+    while (is_white_space(*tail)) ++tail;
     size_t length = strlen(tail);
     char *copy = static_cast<char *>(malloc(length + 1));
     memcpy(copy, tail, length + 1);

@@ -6,10 +6,6 @@
 
 #include "switches.h"
 
-static bool is_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     char *text = static_cast<char *>(malloc(size + 1));
     memcpy(text, data, size);
@@ -26,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             continue;
         }
         s = next;
-        while (is_space(*s)) ++s;
+        while (is_white_space(*s)) ++s;
     }
     free(text);
     return 0;

@@ -115,10 +115,6 @@ namespace {
     abort();
 }
 
-bool is_text_format(const char *f) {
-    return f && f[0] == '%' && (f[1] == 's' || f[1] == 'S') && f[2] == 0;
-}
-
 // A pointer into one of the buffers, terminated inside it.
 bool inside(const char *p, char *const *buffers, const size_t *sizes, int count) {
     for (int i = 0; i < count; ++i) {

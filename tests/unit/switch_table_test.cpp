@@ -172,6 +172,15 @@ TEST(ValueFormats, PrintingWidensEachValueForItsConversion) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "-3|ff|00007|0|%|0|");
 }
 
+TEST(ValueFormats, PrintingTakesStarsFromTheValuesAndStaysInBounds) {
+    int32_t width = 4, value = 7;
+    const void *targets[4] = {&width, &value, nullptr, nullptr};
+    testing::internal::CaptureStdout();
+    print_switch_value("[%*ld][%-------------------------------------------------------*d]", targets);
+    // The second conversion's width and value are past the four targets: 0.
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[   7][0]");
+}
+
 TEST(HelpListing, ToolTableColumnsLineUp) {
     for (const char *listing : {kShortListing, kLongListing}) {
         const char *line = listing;
