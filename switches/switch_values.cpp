@@ -256,7 +256,7 @@ const char *read_number(const char *p, PrintConversion &c, const void *const tar
 }
 
 PrintConversion read_print_conversion(const char *f, const void *const targets[4], int *used) {
-    PrintConversion c;
+    PrintConversion c = {};
     c.text[0] = '%';
     c.head = 1;
     const char *p = f + 1;
