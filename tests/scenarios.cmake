@@ -12,3 +12,7 @@ add_test(NAME scenario_runner_reports_differences
             ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/broken)
 set_tests_properties(scenario_runner_reports_differences PROPERTIES
     PASS_REGULAR_EXPRESSION "-out Hidden window: Calculator\\\\n\n +\\+out Hidden window: Calc\\\\n.*0 passed, 1 failed")
+
+# How the Wine host tells which loaders start; runs without Wine.
+add_test(NAME wine_host_probes_loaders
+    COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/wine/winehost_test.py)

@@ -1,19 +1,19 @@
 #!/usr/bin/env python3
 """Runs the real quillex.exe under Wine against a few demo windows made by the
-fixture program (starting Xvfb when there is no display).
+fixture program, on a virtual display when there is none.
 
     run_demo.py --build build/win32-i686 [switches...]
 """
 import argparse
 import os
-import subprocess
 import sys
-import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_wine_scenarios import Wine, wait_for, winpath  # noqa: E402
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from fixture_run import Build, FixtureRun  # noqa: E402
+from winehost import Host, WineError  # noqa: E402
 
-DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scenarios", "demo.desktop")
+DEMO = os.path.join(HERE, "..", "scenarios", "demo.desktop")
 
 
 def main():
@@ -22,23 +22,16 @@ def main():
     ap.add_argument("--prefix", default="build/wineprefix")
     ap.add_argument("switches", nargs=argparse.REMAINDER)
     args = ap.parse_args()
-    wine = Wine(args.prefix)
-    code = 1
     try:
-        with tempfile.TemporaryDirectory() as tmp:
-            ready, stop, report = (os.path.join(tmp, n) for n in ("ready", "stop", "report"))
-            fixture = subprocess.Popen(
-                ["wine", os.path.join(args.build, "tests", "wine", "fixture.exe"), winpath(DEMO),
-                 winpath(ready), winpath(stop), winpath(report)], env=wine.env,
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            if wait_for(ready, 30):
-                code = subprocess.call(["wine", os.path.join(args.build, "tool", "quillex.exe")]
-                                       + args.switches, env=wine.env)
-            open(stop, "w").close()
-            fixture.wait(15)
-    finally:
-        wine.close()
-    return code
+        build = Build(args.build)
+        with Host(args.prefix) as host:
+            host.require(build.arch)
+            with FixtureRun(host, build, DEMO):
+                return host.run(build.arch, [build.quillex] + args.switches,
+                                stdin=None).returncode
+    except WineError as e:
+        print("run_demo: %s" % e, file=sys.stderr)
+        return 1
 
 
 if __name__ == "__main__":

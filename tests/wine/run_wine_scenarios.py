@@ -11,6 +11,10 @@ simulated desktop's own record and are not compared here.
 Scenarios with keys run in a real terminal (tmux) so that quillex has a
 console; the others run with pipes, where it has none.
 
+The build's architecture must be one this machine can run (winehost.py
+check ARCH); otherwise the runner stops at once and says why. It also stops,
+rather than time out scenario after scenario, when a fixture cannot start.
+
     run_wine_scenarios.py --build build/win32-i686 tests/scenarios/corpus
 """
 import argparse
@@ -22,8 +26,11 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scenarios"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
 from run_scenarios import Scenario, compare, out_lines  # noqa: E402
+from fixture_run import Build, FixtureRun, wait_for  # noqa: E402
+from winehost import Host, WineError, winpath  # noqa: E402
 
 # Wine has top-level windows of its own ("Default IME", one per GUI thread).
 # They are not part of any scenario; their listing lines are dropped before
@@ -38,49 +45,9 @@ TMUX_KEYS = {"^C": "C-c", "<enter>": "Enter", "<esc>": "Escape", "<space>": "Spa
 TWO_BYTE_KEYS = {"<up>", "<down>", "<left>", "<right>", "<home>", "<del>", "<f1>", "<f10>"}
 
 
-def winpath(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-class Wine:
-    def __init__(self, prefix):
-        self.env = dict(os.environ, WINEPREFIX=os.path.abspath(prefix), WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
-        self.xvfb = None
-        if not self.env.get("DISPLAY"):
-            display = ":%d" % (90 + os.getpid() % 500)
-            self.xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24"],
-                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.env["DISPLAY"] = display
-            time.sleep(1)
-        subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-        # Without a window manager Wine would wait up to 2 s on every hide for
-        # one to withdraw the window; unmanaged windows need no such wait.
-        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
-                        "/d", "N", "/f"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-p"], env=self.env)
-
-    def close(self):
-        subprocess.run(["wineserver", "-k"], env=self.env)
-        if self.xvfb:
-            self.xvfb.terminate()
-
-
-def wait_for(path, seconds):
-    end = time.time() + seconds
-    while time.time() < end:
-        if os.path.exists(path):
-            return True
-        time.sleep(0.05)
-    return False
-
-
-def run_piped(wine, launcher, quillex, cmd_file):
-    p = subprocess.run(["wine", launcher, quillex, winpath(cmd_file)], env=wine.env,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                       timeout=90)
+def run_piped(host, build, cmd_file):
+    p = host.run(build.arch, [build.launcher, build.quillex, winpath(cmd_file)],
+                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=90)
     return p.returncode, p.stdout
 
 
@@ -89,11 +56,10 @@ def printable(data):
     return "".join(chr(b) for b in data if 32 < b < 127)
 
 
-def run_in_terminal(wine, launcher, quillex, cmd_file, keys, tmp):
+def run_in_terminal(host, build, cmd_file, keys, tmp):
     """Runs under tmux; sends each key once the question it answers is shown."""
     out, rc = os.path.join(tmp, "out"), os.path.join(tmp, "rc")
     session = "quillex%d" % os.getpid()
-    env = " ".join("%s='%s'" % (k, wine.env[k]) for k in ("WINEPREFIX", "WINEDEBUG", "DISPLAY"))
     # The terminal passes Ctrl+C on as input instead of a signal.
     # quillex's standard input is a file of "y" answers: the questions must
     # read the console itself, never standard input. (Wine's terminal console
@@ -103,8 +69,9 @@ def run_in_terminal(wine, launcher, quillex, cmd_file, keys, tmp):
     with open(answers, "wb") as f:
         f.write(b"yyyyyyyyyyyyyyyy\r\n" * 8)
     # The pane stays open after the run so that the echo can be read off it.
-    shell = "stty -isig; %s wine '%s' '%s' '%s' '%s' > '%s'; echo $? > '%s'; sleep 60" % (
-        env, launcher, quillex, winpath(cmd_file), winpath(answers), out, rc)
+    shell = "stty -isig; %s '%s' '%s' '%s' '%s' > '%s'; echo $? > '%s'; sleep 60" % (
+        host.shell_prefix(build.arch), build.launcher, build.quillex, winpath(cmd_file),
+        winpath(answers), out, rc)
     subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "200", "-y", "50", shell],
                    check=True)
     schedule, answered = [], 0  # (question number, key)
@@ -139,35 +106,20 @@ def run_in_terminal(wine, launcher, quillex, cmd_file, keys, tmp):
     return code, open(out, "rb").read() if os.path.exists(out) else b"", echo
 
 
-def run_scenario(wine, build, scenario):
-    fixture = os.path.join(build, "tests", "wine", "fixture.exe")
-    launcher = os.path.join(build, "tests", "wine", "launcher.exe")
-    quillex = os.path.join(build, "tool", "quillex.exe")
+def run_scenario(host, build, scenario):
     with tempfile.TemporaryDirectory() as tmp:
-        ready, stop, report = (os.path.join(tmp, n) for n in ("ready", "stop", "report"))
         cmd_file = os.path.join(tmp, "cmdline")
         with open(cmd_file, "wb") as f:
             f.write((scenario.option("cmdline") or "").encode("latin-1"))
-        fx = subprocess.Popen(["wine", fixture, winpath(scenario.path), winpath(ready),
-                               winpath(stop), winpath(report)], env=wine.env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not wait_for(ready, 30):
-            fx.kill()
-            return ["fixture did not start"]
-        keys = (scenario.option("keys") or "none").split()
-        echo = []
-        if keys and keys != ["none"]:
-            code, stdout, echoed = run_in_terminal(wine, launcher, quillex, cmd_file, keys, tmp)
-            echo = ["echo " + echoed]
-        else:
-            code, stdout = run_piped(wine, launcher, quillex, cmd_file)
-        open(stop, "w").close()
-        wait_for(report, 15)
-        try:
-            fx.wait(10)
-        except subprocess.TimeoutExpired:
-            fx.kill()
-        states = open(report).read().splitlines() if os.path.exists(report) else []
+        with FixtureRun(host, build, scenario.path) as fixture:
+            keys = (scenario.option("keys") or "none").split()
+            echo = []
+            if keys and keys != ["none"]:
+                code, stdout, echoed = run_in_terminal(host, build, cmd_file, keys, tmp)
+                echo = ["echo " + echoed]
+            else:
+                code, stdout = run_piped(host, build, cmd_file)
+        states = fixture.report
     stdout = WINE_OWN_LINE.sub(b"", stdout)
     return ["exit %s" % code] + out_lines(stdout) + echo + states
 
@@ -207,32 +159,36 @@ def main():
     ap.add_argument("--prefix", default="build/wineprefix")
     ap.add_argument("paths", nargs="+")
     args = ap.parse_args()
-    for tool in ("wine", "Xvfb", "tmux"):
+    name = "wine-" + os.path.basename(os.path.normpath(args.build))
+    for tool in ("Xvfb", "tmux"):
         if not shutil.which(tool):
-            sys.exit("run_wine_scenarios: %s is missing" % tool)
+            sys.exit("%s: %s is missing (scripts/install_deps.sh installs it)" % (name, tool))
 
     files = []
     for p in args.paths:
         files += sorted(os.path.join(p, f) for f in os.listdir(p) if f.endswith(".scn")) \
             if os.path.isdir(p) else [p]
-    wine = Wine(args.prefix)
     passed = failed = skipped = 0
     try:
-        for path in files:
-            s = Scenario(path)
-            reason = skip_reason(s)
-            if reason:
-                print("SKIP %s: %s" % (os.path.basename(path), reason))
-                skipped += 1
-                continue
-            if compare(os.path.basename(path), expected_lines(s), run_scenario(wine, args.build, s)):
-                passed += 1
-            else:
-                failed += 1
-    finally:
-        wine.close()
-    print("wine-%s: %d passed, %d failed, %d skipped" % (os.path.basename(args.build), passed,
-                                                          failed, skipped))
+        build = Build(args.build)
+        with Host(args.prefix) as host:
+            host.smoke_test(build.hello)
+            for path in files:
+                s = Scenario(path)
+                reason = skip_reason(s)
+                if reason:
+                    print("SKIP %s: %s" % (os.path.basename(path), reason))
+                    skipped += 1
+                    continue
+                if compare(os.path.basename(path), expected_lines(s), run_scenario(host, build, s)):
+                    passed += 1
+                else:
+                    failed += 1
+    except WineError as e:
+        # Every further scenario would fail the same way: stop here.
+        print("%s: stopped after %d passed, %d failed: %s" % (name, passed, failed, e))
+        return 1
+    print("%s: %d passed, %d failed, %d skipped" % (name, passed, failed, skipped))
     return 1 if failed or not passed else 0
 
 

@@ -12,13 +12,13 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_wine_scenarios import Wine  # noqa: E402
+from fixture_run import Build  # noqa: E402
+from winehost import Host  # noqa: E402
 
 
-def timed(wine, argv):
+def timed(host, arch, argv):
     start = time.perf_counter()
-    subprocess.run(["wine"] + argv, env=wine.env, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    host.run(arch, argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return time.perf_counter() - start
 
 
@@ -28,17 +28,15 @@ def main():
     ap.add_argument("--prefix", default="build/wineprefix")
     ap.add_argument("--runs", type=int, default=31)
     args = ap.parse_args()
-    quillex = [os.path.join(args.build, "tool", "quillex.exe"), "/exist", "/windowname:NoSuchWindow"]
-    hello = [os.path.join(args.build, "tests", "wine", "hello.exe")]
-    wine = Wine(args.prefix)
-    try:
-        timed(wine, quillex), timed(wine, hello)  # warm the caches
+    build = Build(args.build)
+    quillex = [build.quillex, "/exist", "/windowname:NoSuchWindow"]
+    with Host(args.prefix) as host:
+        host.smoke_test(build.hello)
+        timed(host, build.arch, quillex), timed(host, build.arch, [build.hello])  # warm caches
         q, h = [], []
         for _ in range(args.runs):  # alternate, so both see the same conditions
-            q.append(timed(wine, quillex))
-            h.append(timed(wine, hello))
-    finally:
-        wine.close()
+            q.append(timed(host, build.arch, quillex))
+            h.append(timed(host, build.arch, [build.hello]))
     print("%s, %d runs each: quillex /exist median %.1f ms, hello median %.1f ms" % (
         os.path.basename(args.build), args.runs, statistics.median(q) * 1e3,
         statistics.median(h) * 1e3))

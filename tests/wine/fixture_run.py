@@ -1,0 +1,102 @@
+"""Starts the fixture program on a desktop file under Wine and collects its
+report: the messages its windows received and their final states.
+
+    with FixtureRun(host, build, desktop_path) as fx:
+        ... run quillex.exe against the windows ...
+    fx.report   # "received ..." and "final ..." lines
+
+A fixture that cannot start raises WineError at once (when its process ends
+before it is ready) or after 30 s, so that a runner stops with one clear
+message instead of timing out scenario after scenario.
+"""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+from winehost import WineError, pe_arch, winpath
+
+READY_SECONDS = 30
+
+
+def wait_for(path, seconds, process=None):
+    """Waits until path exists; gives up early when process has ended."""
+    end = time.time() + seconds
+    while time.time() < end:
+        if os.path.exists(path):
+            return True
+        if process is not None and process.poll() is not None:
+            return os.path.exists(path)
+        time.sleep(0.05)
+    return False
+
+
+class Build:
+    """The Windows programs of one cross build folder."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.quillex = os.path.join(folder, "tool", "quillex.exe")
+        self.fixture = os.path.join(folder, "tests", "wine", "fixture.exe")
+        self.launcher = os.path.join(folder, "tests", "wine", "launcher.exe")
+        self.hello = os.path.join(folder, "tests", "wine", "hello.exe")
+        for exe in (self.quillex, self.fixture, self.launcher, self.hello):
+            if not os.path.exists(exe):
+                raise WineError("%s is missing: build the folder first (cmake --build --preset "
+                                "%s)" % (exe, os.path.basename(folder)))
+        self.arch = pe_arch(self.quillex)
+
+
+class FixtureRun:
+    def __init__(self, host, build, desktop, extra_args=()):
+        self.tmp = tempfile.mkdtemp(prefix="fixture")
+        self.ready, self.stop_file, self.report_file = (
+            os.path.join(self.tmp, n) for n in ("ready", "stop", "report"))
+        self.report = []
+        self.errors = open(os.path.join(self.tmp, "stderr"), "w+b")
+        self.process = host.popen(build.arch, [build.fixture, winpath(desktop), winpath(self.ready),
+                                               winpath(self.stop_file), winpath(self.report_file)]
+                                  + list(extra_args),
+                                  stdout=subprocess.DEVNULL, stderr=self.errors)
+        if not wait_for(self.ready, READY_SECONDS, self.process):
+            code = self.process.poll()
+            if code is None:
+                self.process.kill()
+                self.process.wait()
+                why = "it was not ready within %d s" % READY_SECONDS
+            else:
+                self.errors.seek(0)
+                said = self.errors.read().decode("utf-8", "replace").strip()
+                why = "it ended with exit code %d%s" % (code, (": " + said) if said else "")
+            self._cleanup()
+            raise WineError("the fixture (%s) did not start under Wine for %s: %s" % (
+                build.fixture, os.path.basename(desktop), why))
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def stop(self):
+        """Tells the fixture to report and end; returns the report lines."""
+        if self.process is None:
+            return self.report
+        open(self.stop_file, "w").close()
+        wait_for(self.report_file, 15, self.process)
+        try:
+            self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        if os.path.exists(self.report_file):
+            with open(self.report_file) as f:
+                self.report = f.read().splitlines()
+        self.process = None
+        self._cleanup()
+        return self.report
+
+    def _cleanup(self):
+        self.errors.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)

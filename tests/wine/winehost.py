@@ -1,0 +1,274 @@
+#!/usr/bin/env python3
+"""The one place that knows how to run Windows programs on this machine.
+
+Which Wine loader can start here, for which architecture, is found out by
+trying each loader, never guessed from the installed packages: some kernels
+cannot run 32-bit programs at all, and there the 32-bit loader fails with
+"Exec format error" although it is installed. The host also owns the Wine
+prefix, the virtual display (Xvfb, started when there is no display) and the
+settings the suites rely on.
+
+Loaders: /usr/lib/wine/wine (i686) and /usr/lib/wine/wine64 (x86_64), or the
+paths in QUILLEX_WINE32_LOADER and QUILLEX_WINE64_LOADER. Pointing one at a
+program that cannot start simulates a machine without that support, e.g.
+
+    QUILLEX_WINE32_LOADER=tests/wine/unrunnable-loader scripts/test.sh
+
+Command line:
+
+    winehost.py check ARCH   exit 0 when ARCH programs can run here; otherwise
+                             the reason on standard output and exit 1
+    winehost.py pick         the architecture the demo runs (i686 where it can,
+                             else x86_64, with a one-line notice on standard
+                             error); exit 1 with a message when Wine cannot start
+    winehost.py status       one line per architecture
+"""
+import errno
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+ARCHS = ("i686", "x86_64")
+DEFAULT_LOADERS = {"i686": "/usr/lib/wine/wine", "x86_64": "/usr/lib/wine/wine64"}
+LOADER_VARIABLES = {"i686": "QUILLEX_WINE32_LOADER", "x86_64": "QUILLEX_WINE64_LOADER"}
+PE_MACHINES = {0x14C: "i686", 0x8664: "x86_64"}
+DEFAULT_PREFIX = "build/wineprefix"
+
+
+class WineError(Exception):
+    """Wine, the display or a program cannot start; the text says what to do."""
+
+
+def loader_for(arch):
+    path = os.environ.get(LOADER_VARIABLES[arch]) or DEFAULT_LOADERS[arch]
+    return os.path.abspath(path)
+
+
+def probe(arch):
+    """Tries the architecture's loader. Returns (True, version) when it starts,
+    else (False, reason)."""
+    loader = loader_for(arch)
+    try:
+        p = subprocess.run([loader, "--version"], stdin=subprocess.DEVNULL,
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+    except OSError as e:
+        if e.errno == errno.ENOEXEC:
+            bits = "32" if arch == "i686" else "64"
+            return False, "this kernel cannot run %s-bit programs (%s: %s)" % (
+                bits, loader, e.strerror)
+        if e.errno == errno.ENOENT:
+            return False, "%s is not installed (scripts/install_deps.sh installs it)" % loader
+        return False, "%s cannot start: %s" % (loader, e.strerror)
+    except subprocess.TimeoutExpired:
+        return False, "%s --version did not answer within 30 s" % loader
+    if p.returncode != 0:
+        said = (p.stderr or p.stdout).decode("utf-8", "replace").strip().splitlines()
+        return False, "%s --version failed with exit code %d%s" % (
+            loader, p.returncode, (": " + said[-1]) if said else "")
+    return True, p.stdout.decode("utf-8", "replace").strip()
+
+
+_probed = {}
+
+
+def can_run(arch):
+    """(runnable, reason or version) for the architecture, probed once."""
+    if arch not in _probed:
+        _probed[arch] = probe(arch)
+    return _probed[arch]
+
+
+def pe_arch(exe):
+    """The architecture a PE file is built for, from its COFF header."""
+    with open(exe, "rb") as f:
+        head = f.read(4096)
+    offset = int.from_bytes(head[0x3C:0x40], "little")
+    if head[:2] != b"MZ" or head[offset:offset + 4] != b"PE\0\0":
+        raise WineError("%s is not a Windows program" % exe)
+    machine = int.from_bytes(head[offset + 4:offset + 6], "little")
+    if machine not in PE_MACHINES:
+        raise WineError("%s is built for machine 0x%x, which Wine here does not run" % (
+            exe, machine))
+    return PE_MACHINES[machine]
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def cannot_start_message():
+    lines = ["Wine cannot start on this machine:"]
+    lines += ["  %s: %s" % (a, can_run(a)[1]) for a in ARCHS]
+    lines.append("Install Wine with scripts/install_deps.sh (as root), or run the native build "
+                 "on the simulated desktop: scripts/run.sh --native /listwin /listsub")
+    return "\n".join(lines)
+
+
+class Host:
+    """A Wine prefix on a display, ready to run programs of every architecture
+    this machine can run. Use it as a context manager; closing it stops the
+    Wine server and the display it started."""
+
+    def __init__(self, prefix=DEFAULT_PREFIX):
+        self.runnable = [a for a in ARCHS if can_run(a)[0]]
+        if not self.runnable:
+            raise WineError(cannot_start_message())
+        # The prefix is made by the 64-bit loader where it runs, so that it
+        # holds both architectures; 32-bit programs start in it as well.
+        self.base_arch = "x86_64" if "x86_64" in self.runnable else "i686"
+        self.prefix = os.path.abspath(prefix)
+        self.xvfb = None
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env.pop("WINELOADER", None)
+        try:
+            self._start_display()
+            self._make_prefix()
+        except BaseException:
+            self.close()
+            raise
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def _start_display(self):
+        if self.env.get("DISPLAY"):
+            return
+        if not shutil.which("Xvfb"):
+            raise WineError("Xvfb is missing: install it with scripts/install_deps.sh (as root)")
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
+                                      "1280x1024x24", "-nolisten", "tcp"], pass_fds=(write,),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        number = b""
+        deadline = time.time() + 20
+        while time.time() < deadline and not number.endswith(b"\n"):
+            chunk = os.read(read, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read)
+        if not number.strip().isdigit():
+            raise WineError("the virtual display (Xvfb) did not start")
+        self.env["DISPLAY"] = ":" + number.strip().decode()
+
+    def _make_prefix(self):
+        os.makedirs(self.prefix, exist_ok=True)
+        done = os.path.join(self.prefix, "system.reg")
+        p = self.run(self.base_arch, ["wineboot", "-i"], stdout=subprocess.PIPE,
+                     stderr=subprocess.STDOUT, timeout=300)
+        if p.returncode != 0 or not os.path.exists(done):
+            said = p.stdout.decode("utf-8", "replace").strip().splitlines()[-3:]
+            raise WineError("Wine could not set up its prefix %s with %s (exit code %d)%s" % (
+                self.prefix, loader_for(self.base_arch), p.returncode,
+                "".join("\n  " + s for s in said)))
+        # Without a window manager Wine would wait up to 2 s on every hide for
+        # one to withdraw the window; unmanaged windows need no such wait.
+        self.run(self.base_arch, ["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
+                                  "Managed", "/d", "N", "/f"], stdout=subprocess.DEVNULL,
+                 stderr=subprocess.DEVNULL, timeout=120)
+        # Keep the server up between programs: each start is then quick.
+        subprocess.run([self.wineserver(), "-p"], env=self.env)
+
+    def wineserver(self):
+        for name in ("wineserver64", "wineserver32"):
+            path = os.path.join(os.path.dirname(DEFAULT_LOADERS["x86_64"]), name)
+            if os.access(path, os.X_OK):
+                return path
+        return shutil.which("wineserver") or "wineserver"
+
+    def require(self, arch):
+        ok, reason = can_run(arch)
+        if not ok:
+            raise WineError("%s programs cannot run here: %s" % (arch, reason))
+
+    def command(self, arch, argv):
+        """The command line that runs argv (a Windows program and its
+        arguments) with the architecture's loader."""
+        self.require(arch)
+        return [loader_for(arch)] + list(argv)
+
+    def env_for(self, arch):
+        return dict(self.env, WINELOADER=loader_for(arch))
+
+    def run(self, arch, argv, **kwargs):
+        kwargs.setdefault("stdin", subprocess.DEVNULL)
+        return subprocess.run(self.command(arch, argv), env=self.env_for(arch), **kwargs)
+
+    def popen(self, arch, argv, **kwargs):
+        return subprocess.Popen(self.command(arch, argv), env=self.env_for(arch), **kwargs)
+
+    def shell_prefix(self, arch):
+        """Environment assignments and loader for a shell command line."""
+        env = self.env_for(arch)
+        names = ("WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "DISPLAY", "WINELOADER")
+        return " ".join("%s='%s'" % (k, env[k]) for k in names) + " '%s'" % loader_for(arch)
+
+    def smoke_test(self, exe):
+        """Starts a trivial program of exe's architecture and fails at once,
+        with the reason, when it cannot run."""
+        arch = pe_arch(exe)
+        self.require(arch)
+        try:
+            p = self.run(arch, [exe], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        except subprocess.TimeoutExpired:
+            raise WineError("%s did not end within 60 s under %s" % (exe, loader_for(arch)))
+        if p.returncode != 0:
+            raise WineError("%s cannot run under %s: exit code %d %s" % (
+                exe, loader_for(arch), p.returncode,
+                p.stderr.decode("utf-8", "replace").strip()))
+        return arch
+
+    def close(self):
+        if self.env.get("WINEPREFIX") and os.path.isdir(self.prefix):
+            subprocess.run([self.wineserver(), "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+        if self.xvfb:
+            self.xvfb.terminate()
+            self.xvfb.wait()
+            self.xvfb = None
+
+
+def pick():
+    """The architecture the demo runs here, and the notice to show, if any."""
+    if can_run("i686")[0]:
+        return "i686", None
+    if can_run("x86_64")[0]:
+        return "x86_64", ("quillex: running the x86_64 quillex.exe under 64-bit Wine, "
+                          "since the i686 one cannot run here: %s" % can_run("i686")[1])
+    raise WineError(cannot_start_message())
+
+
+def main(argv):
+    if len(argv) == 3 and argv[1] == "check" and argv[2] in ARCHS:
+        ok, reason = can_run(argv[2])
+        if not ok:
+            print(reason)
+        return 0 if ok else 1
+    if len(argv) == 2 and argv[1] == "pick":
+        try:
+            arch, notice = pick()
+        except WineError as e:
+            print(e, file=sys.stderr)
+            return 1
+        if notice:
+            print(notice, file=sys.stderr)
+        print(arch)
+        return 0
+    if len(argv) == 2 and argv[1] == "status":
+        for a in ARCHS:
+            ok, reason = can_run(a)
+            print("%s under Wine: %s: %s" % (a, "can run" if ok else "cannot run", reason))
+        return 0
+    print(__doc__.strip().split("Command line:")[1], file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

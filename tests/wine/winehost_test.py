@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""How the Wine host tells which loaders can start, without running Wine."""
+import os
+import stat
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import winehost  # noqa: E402
+
+UNRUNNABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "unrunnable-loader")
+
+
+class LoaderProbe(unittest.TestCase):
+    def setUp(self):
+        self.saved = dict(os.environ)
+        winehost._probed.clear()
+
+    def tearDown(self):
+        os.environ.clear()
+        os.environ.update(self.saved)
+        winehost._probed.clear()
+
+    def probe_with(self, arch, loader):
+        os.environ[winehost.LOADER_VARIABLES[arch]] = loader
+        return winehost.probe(arch)
+
+    def test_a_loader_the_kernel_refuses_means_no_support_for_that_width(self):
+        self.assertEqual(self.probe_with("i686", UNRUNNABLE), (
+            False, "this kernel cannot run 32-bit programs (%s: Exec format error)" % UNRUNNABLE))
+        self.assertEqual(self.probe_with("x86_64", UNRUNNABLE), (
+            False, "this kernel cannot run 64-bit programs (%s: Exec format error)" % UNRUNNABLE))
+
+    def test_a_missing_loader_says_how_to_install_it(self):
+        self.assertEqual(self.probe_with("i686", "/nonexistent/wine"), (
+            False, "/nonexistent/wine is not installed (scripts/install_deps.sh installs it)"))
+
+    def fake_loader(self, script):
+        tmp = tempfile.mkdtemp()
+        self.addCleanup(lambda: (os.unlink(loader), os.rmdir(tmp)))
+        loader = os.path.join(tmp, "wine")
+        with open(loader, "w") as f:
+            f.write("#!/bin/sh\n" + script)
+        os.chmod(loader, stat.S_IRWXU)
+        return loader
+
+    def test_a_loader_that_fails_reports_its_exit_code_and_last_words(self):
+        loader = self.fake_loader("echo first >&2\necho 'wine: cannot find server' >&2\nexit 3\n")
+        self.assertEqual(self.probe_with("i686", loader), (
+            False, "%s --version failed with exit code 3: wine: cannot find server" % loader))
+
+    def test_a_loader_that_starts_gives_its_version(self):
+        loader = self.fake_loader("echo 'wine-8.0 (fake)'\n")
+        self.assertEqual(self.probe_with("x86_64", loader), (True, "wine-8.0 (fake)"))
+
+    def test_the_demo_falls_back_to_64_bit_with_a_notice(self):
+        os.environ["QUILLEX_WINE32_LOADER"] = UNRUNNABLE
+        os.environ["QUILLEX_WINE64_LOADER"] = "/bin/true"
+        arch, notice = winehost.pick()
+        self.assertEqual(arch, "x86_64")
+        self.assertEqual(notice, "quillex: running the x86_64 quillex.exe under 64-bit Wine, since "
+                         "the i686 one cannot run here: this kernel cannot run 32-bit programs "
+                         "(%s: Exec format error)" % UNRUNNABLE)
+
+    def test_the_demo_prefers_32_bit_where_it_runs(self):
+        os.environ["QUILLEX_WINE32_LOADER"] = "/bin/true"
+        os.environ["QUILLEX_WINE64_LOADER"] = "/bin/true"
+        self.assertEqual(winehost.pick(), ("i686", None))
+
+
+class PeArchitecture(unittest.TestCase):
+    def pe(self, machine):
+        head = bytearray(512)
+        head[0:2] = b"MZ"
+        head[0x3C:0x40] = (0x80).to_bytes(4, "little")
+        head[0x80:0x84] = b"PE\0\0"
+        head[0x84:0x86] = machine.to_bytes(2, "little")
+        f = tempfile.NamedTemporaryFile(delete=False)
+        f.write(head)
+        f.close()
+        self.addCleanup(os.unlink, f.name)
+        return f.name
+
+    def test_machines_map_to_architectures(self):
+        self.assertEqual(winehost.pe_arch(self.pe(0x14C)), "i686")
+        self.assertEqual(winehost.pe_arch(self.pe(0x8664)), "x86_64")
+
+    def test_other_files_are_refused(self):
+        with self.assertRaises(winehost.WineError):
+            winehost.pe_arch(self.pe(0xAA64))
+        with self.assertRaises(winehost.WineError):
+            winehost.pe_arch(UNRUNNABLE)
+
+
+if __name__ == "__main__":
+    unittest.main()
