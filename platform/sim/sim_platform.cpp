@@ -222,9 +222,10 @@ intptr_t SendMessageTimeoutA(WindowHandle h, unsigned message, uintptr_t wparam,
 int PostMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam) {
     sim::Window *w = window_of(h);
     // A null window means the calling thread's own queue, which takes it.
+    // A hung window's queue takes the post, but the window never handles it.
     int ok = 1;
     if (w && w->post_fails) ok = 0;
-    else if (w) receive(w, message, wparam, lparam);
+    else if (w && !w->hung) receive(w, message, wparam, lparam);
     trace("PostMessageA(%s, %s, %lu, %ld) = %d", name(h), message_name(message),
           static_cast<unsigned long>(wparam), static_cast<long>(lparam), ok);
     return ok;

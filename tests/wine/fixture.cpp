@@ -78,9 +78,20 @@ HWND create(sim::Window *w, HWND parent) {
     return h;
 }
 
-// A hung window lives on a thread of its own that stops pumping messages.
+// Set once the windows stand in scenario order; hung windows stop answering
+// only then, since ordering sends every window messages.
+HANDLE ordered;
+
+// A hung window lives on a thread of its own, which answers its messages
+// until the desktop is ordered and then stops pumping for good.
 DWORD WINAPI hung_thread(LPVOID param) {
     create(static_cast<sim::Window *>(param), nullptr);
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        if (MsgWaitForMultipleObjects(1, &ordered, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0)
+            break;
+    }
     Sleep(INFINITE);
     return 0;
 }
@@ -131,6 +142,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     InitializeCriticalSection(&lock);
+    ordered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     sim::Desktop desktop;
     std::string error;
     if (!sim::load_desktop(argv[1], desktop, error)) {
@@ -172,6 +184,7 @@ int main(int argc, char **argv) {
         pump_messages();
         Sleep(20);
     }
+    SetEvent(ordered);
 
     if (FILE *ready = fopen(argv[2], "w")) fclose(ready);
     for (;;) {
