@@ -1,7 +1,9 @@
 #!/bin/bash
-# Builds the real quillex.exe (i686) and runs it under Wine with the given
-# switches, against a few demo windows. With --native, runs the native build
-# on the simulated demo desktop instead.
+# Builds the real quillex.exe and runs it under Wine with the given switches,
+# against a few demo windows. Where 32-bit Wine can start this is the i686
+# release exe; where it cannot (a kernel without 32-bit support) it is the
+# x86_64 exe under 64-bit Wine, and one line on standard error says so.
+# With --native, runs the native build on the simulated demo desktop instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install_deps.sh
@@ -11,6 +13,8 @@ if [ "${1:-}" = "--native" ]; then
     cmake --build --preset native >/dev/null
     QUILLEX_SIM_SCENARIO=tests/scenarios/demo.desktop exec build/native/tool/quillex "$@"
 fi
-cmake --preset win32-i686 >/dev/null
-cmake --build --preset win32-i686 >/dev/null
-exec python3 tests/wine/run_demo.py --build build/win32-i686 "$@"
+# Stops here, saying what failed and what to do, when Wine cannot start.
+arch=$(python3 tests/wine/winehost.py pick)
+cmake --preset "win32-$arch" >/dev/null
+cmake --build --preset "win32-$arch" >/dev/null
+exec python3 tests/wine/run_demo.py --build "build/win32-$arch" "$@"

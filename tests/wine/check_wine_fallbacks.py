@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""Checks what the run and test commands do on machines unlike this one, by
+pointing the Wine loaders at a program that cannot start:
+
+- without 32-bit support: scripts/run.sh lists the demo windows with the
+  x86_64 exe and a one-line notice; scripts/test.sh reports the i686 Wine
+  suite as skipped, with the reason, runs the x86_64 one, and passes;
+- without any Wine that starts: scripts/run.sh stops at once with what failed
+  and what to do; scripts/test.sh fails;
+- a fixture that cannot start stops the scenario runner at once with one
+  message.
+
+Whole outputs are compared.
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, HERE)
+import winehost  # noqa: E402
+
+UNRUNNABLE = os.path.join(HERE, "unrunnable-loader")
+NO_32_BIT = {"QUILLEX_WINE32_LOADER": UNRUNNABLE}
+NO_WINE = {"QUILLEX_WINE32_LOADER": UNRUNNABLE, "QUILLEX_WINE64_LOADER": UNRUNNABLE}
+WINE_OWN_LINE = re.compile(rb'"Default IME"[^\n]*\n')
+NOT_32 = "this kernel cannot run 32-bit programs (%s: Exec format error)" % UNRUNNABLE
+NOT_64 = "this kernel cannot run 64-bit programs (%s: Exec format error)" % UNRUNNABLE
+
+failures = []
+
+
+def run(argv, extra_env, timeout=1800):
+    start = time.time()
+    p = subprocess.run(argv, cwd=ROOT, env=dict(os.environ, **extra_env), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+    return p.returncode, p.stdout, p.stderr, time.time() - start
+
+
+def expect(what, expected, actual):
+    if expected == actual:
+        print("ok   %s" % what)
+    else:
+        print("FAIL %s\n  expected %r\n  actual   %r" % (what, expected, actual))
+        failures.append(what)
+
+
+def summary(stdout):
+    """The summary lines of scripts/test.sh, their timings left off."""
+    text = stdout.decode("utf-8", "replace")
+    tail = text.split("=== summary", 1)[1].splitlines()[1:] if "=== summary" in text else []
+    return [re.sub(r" \(\d+ s\)$", "", line) for line in tail if line]
+
+
+# The demo desktop's listing under Wine. It ends after the last window's
+# children: with no target window, /listsub enumerates the children of the
+# null window, which on Windows (and the simulated desktop) are the top-level
+# windows again, and under Wine none.
+DEMO_LISTING = (b'"Calculator"\r\n'
+                b'\t"OK" id=1 (0x1)\r\n'
+                b'\t"Cancel" id=2 (0x2)\r\n'
+                b'"Notes - Untitled" - Maximized\r\n'
+                b'\t"Status bar"\r\n'
+                b'"Background Helper" - Hidden\r\n'
+                b'"Music Player" - Iconized\r\n'
+                b'\t"Orphan Button" id=7 (0x7)\r\n')
+
+
+def check_run_without_32_bit():
+    code, out, err, _ = run(["scripts/run.sh", "/listwin", "/listsub"], NO_32_BIT)
+    expect("run.sh without 32-bit support: exit code", 0, code)
+    expect("run.sh without 32-bit support: the notice", (
+        "quillex: running the x86_64 quillex.exe under 64-bit Wine, since the i686 one cannot "
+        "run here: %s\n" % NOT_32).encode(), err)
+    expect("run.sh without 32-bit support: the demo listing", DEMO_LISTING,
+           WINE_OWN_LINE.sub(b"", out))
+
+
+def check_test_without_32_bit():
+    scenario = "tests/scenarios/corpus/hung-beside-responsive-target.scn"
+    code, out, _, _ = run(["scripts/test.sh", "--wine-only", scenario], NO_32_BIT)
+    expect("test.sh without 32-bit support: exit code", 0, code)
+    expect("test.sh without 32-bit support: the skip line", True,
+           ("=== i686 under Wine: skipped, %s\n" % NOT_32).encode() in out)
+    expect("test.sh without 32-bit support: the summary", [
+        "passed   cross build i686",
+        "passed   cross build x86_64",
+        "passed   import tables",
+        "skipped  i686 under Wine: " + NOT_32,
+        "passed   x86_64 under Wine",
+    ], summary(out))
+
+
+def check_without_wine():
+    code, out, err, seconds = run(["scripts/run.sh", "/listwin"], NO_WINE)
+    expect("run.sh without Wine: exit code", 1, code)
+    expect("run.sh without Wine: nothing on standard output", b"", out)
+    expect("run.sh without Wine: the message", (
+        "Wine cannot start on this machine:\n  i686: %s\n  x86_64: %s\n"
+        "Install Wine with scripts/install_deps.sh (as root), or run the native build on the "
+        "simulated desktop: scripts/run.sh --native /listwin /listsub\n" % (NOT_32, NOT_64)
+    ).encode(), err)
+    expect("run.sh without Wine: stops at once", True, seconds < 30)
+    code, out, _, _ = run(["scripts/test.sh", "--wine-only",
+                           "tests/scenarios/corpus/not-found-quiet.scn"], NO_WINE)
+    expect("test.sh without Wine: exit code", 1, code)
+    expect("test.sh without Wine: the summary", [
+        "passed   cross build i686",
+        "passed   cross build x86_64",
+        "passed   import tables",
+        "skipped  i686 under Wine: " + NOT_32,
+        "skipped  x86_64 under Wine: " + NOT_64,
+        "FAILED   no Wine suite could run: quillex.exe was not tried on real windows",
+    ], summary(out))
+
+
+def check_fixture_cannot_start():
+    arch = "x86_64" if winehost.can_run("x86_64")[0] else "i686"
+    build = os.path.join(ROOT, "build", "win32-" + arch)
+    with tempfile.TemporaryDirectory() as tmp:
+        bad = os.path.join(tmp, "bad.scn")
+        with open(bad, "w") as f:
+            f.write('window w1 "A" bogus\ncmdline quillex.exe /listwin\n\nexit 0\n')
+        code, out, _, seconds = run(["python3", "tests/wine/run_wine_scenarios.py", "--build",
+                                     build, bad, bad, bad], {})
+    expect("a fixture that cannot start: exit code", 1, code)
+    expect("a fixture that cannot start: one message", (
+        "wine-win32-%s: stopped after 0 passed, 0 failed: the fixture (%s) did not start under "
+        "Wine for bad.scn: it ended with exit code 2: fixture: unknown window attribute bogus\n"
+        % (arch, os.path.join(build, "tests", "wine", "fixture.exe"))).encode(), out)
+    expect("a fixture that cannot start: stops at once", True, seconds < 30)
+
+
+def main():
+    check_run_without_32_bit()
+    check_test_without_32_bit()
+    check_without_wine()
+    check_fixture_cannot_start()
+    print("fallbacks: %d failed" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
