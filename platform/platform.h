@@ -16,6 +16,7 @@ typedef int (*WindowCallback)(WindowHandle window, intptr_t value);
 enum ShowCommand { SW_HIDE = 0, SW_SHOW = 5, SW_MINIMIZE = 6, SW_RESTORE = 9 };
 
 enum Message : unsigned {
+    WM_NULL = 0x00,
     WM_CLOSE = 0x10,
     WM_QUERYENDSESSION = 0x11,
     WM_QUIT = 0x12,
@@ -28,6 +29,9 @@ enum { SMTO_ABORTIFHUNG = 2 };
 
 WindowHandle FindWindowA(const char *class_name, const char *title);
 int ShowWindow(WindowHandle window, int command);
+// Hands the show command to the window's own thread and returns at once,
+// without waiting for that thread to apply it.
+int ShowWindowAsync(WindowHandle window, int command);
 // Sends and waits at most timeout_ms for the answer; returns 0 when the
 // window did not answer in time (or does not exist), non-zero otherwise.
 intptr_t SendMessageTimeoutA(WindowHandle window, unsigned message, uintptr_t wparam,

@@ -7,15 +7,6 @@ using namespace platform;
 
 namespace {
 
-// A program that has stopped answering must not hang the calling script:
-// every close message waits this long at most.
-const unsigned kCloseWaitMs = 5000;
-
-bool send_bounded(WindowHandle window, unsigned message, uintptr_t wparam, uintptr_t *answer) {
-    return SendMessageTimeoutA(window, message, wparam, 0, SMTO_ABORTIFHUNG, kCloseWaitMs,
-                               answer) != 0;
-}
-
 // Asks the window's program to end its session, then to quit and close.
 // Returns whether the end-of-session handshake succeeded.
 bool close_window(WindowHandle window) {
@@ -63,12 +54,13 @@ void run_window_actions() {
     // Under listwin alone the target may be null; the calls are made all the
     // same and their lines report what the platform answered.
     if (o.minimize) {
-        ShowWindow(target, SW_RESTORE);
-        ShowWindow(target, SW_MINIMIZE);
+        const bool answers = window_answers(target);
+        show_window(target, SW_RESTORE, answers);
+        show_window(target, SW_MINIMIZE, answers);
         if (o.log) printf("minimized window: %s\n", title);
     }
     if (o.restore) {
-        ShowWindow(target, SW_RESTORE);
+        show_window_bounded(target, SW_RESTORE);
         if (o.log) printf("Restored window: %s\n", title);
     }
     if (o.close) {
@@ -84,11 +76,11 @@ void run_window_actions() {
                    posted ? " " : " - failed");
     }
     if (o.hide) {
-        ShowWindow(target, SW_HIDE);
+        show_window_bounded(target, SW_HIDE);
         if (o.log) printf("Hidden window: %s\n", title);
     }
     if (o.show) {
-        ShowWindow(target, SW_SHOW);
+        show_window_bounded(target, SW_SHOW);
         if (o.log) printf("Shown window: %s\n", title);
     }
     if (o.listwin) EnumWindows(list_top_window, o.listsub ? 1 : 0);

@@ -13,7 +13,7 @@ enum { kTitleSize = 128, kCtrlC = 3 };
 // Answers the question that ends the window's line with a key press.
 void answer_question(WindowHandle window, int command) {
     const int key = read_console_key();
-    if (key == 'Y' || key == 'y') ShowWindow(window, command);
+    if (key == 'Y' || key == 'y') show_window_bounded(window, command);
     if (key == kCtrlC) {
         printf("^C - Exit\r\n");
         exit_process(0);

@@ -35,6 +35,18 @@ const char *command_line_tail();
 // order and ends the process with the tool's exit code.
 [[noreturn]] void run_window_actions();
 
+// Sends with a bounded wait; false when the window did not answer in time.
+bool send_bounded(platform::WindowHandle window, unsigned message, uintptr_t wparam,
+                  uintptr_t *answer);
+
+// Whether the window's program answers within the bounded wait.
+bool window_answers(platform::WindowHandle window);
+
+// Gives the window a show command: at once when it answers, otherwise handed
+// over for it to apply when it wakes.
+void show_window(platform::WindowHandle window, int command, bool answers);
+void show_window_bounded(platform::WindowHandle window, int command);
+
 // Listing callbacks handed to the window enumerations.
 int list_top_window(platform::WindowHandle window, intptr_t list_children);
 int list_child_window(platform::WindowHandle window, intptr_t unused);

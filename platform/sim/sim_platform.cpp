@@ -81,6 +81,7 @@ std::string key_text(int key) {
 
 const char *message_name(unsigned m) {
     switch (m) {
+    case platform::WM_NULL: return "WM_NULL";
     case platform::WM_CLOSE: return "WM_CLOSE";
     case platform::WM_QUERYENDSESSION: return "WM_QUERYENDSESSION";
     case platform::WM_QUIT: return "WM_QUIT";
@@ -152,6 +153,31 @@ int count_from_command_line(const char *line) {
     return *p ? 2 : 1;
 }
 
+// The effect of a show command on the window's state; returns whether the
+// window was visible before.
+int apply_show(sim::Window *w, int command) {
+    const int was_visible = w->visible;
+    switch (command) {
+    case platform::SW_HIDE: w->visible = false; break;
+    case platform::SW_SHOW: w->visible = true; break;
+    case platform::SW_MINIMIZE:
+        if (w->placement != sim::MINIMIZED) {
+            w->restore_maximized = w->placement == sim::MAXIMIZED;
+            w->placement = sim::MINIMIZED;
+        }
+        w->visible = true;
+        break;
+    case platform::SW_RESTORE:
+        if (w->placement == sim::MINIMIZED)
+            w->placement = w->restore_maximized ? sim::MAXIMIZED : sim::NORMAL;
+        else
+            w->placement = sim::NORMAL;
+        w->visible = true;
+        break;
+    }
+    return was_visible;
+}
+
 } // namespace
 
 namespace platform {
@@ -175,26 +201,21 @@ int ShowWindow(WindowHandle h, int command) {
     trace("ShowWindow(%s, %s)", name(h), show_name(command));
     sim::Window *w = window_of(h);
     if (!w) return 0;
-    const int was_visible = w->visible;
-    switch (command) {
-    case SW_HIDE: w->visible = false; break;
-    case SW_SHOW: w->visible = true; break;
-    case SW_MINIMIZE:
-        if (w->placement != sim::MINIMIZED) {
-            w->restore_maximized = w->placement == sim::MAXIMIZED;
-            w->placement = sim::MINIMIZED;
-        }
-        w->visible = true;
-        break;
-    case SW_RESTORE:
-        if (w->placement == sim::MINIMIZED)
-            w->placement = w->restore_maximized ? sim::MAXIMIZED : sim::NORMAL;
-        else
-            w->placement = sim::NORMAL;
-        w->visible = true;
-        break;
+    if (w->hung) {
+        // Windows waits here for the window's thread, for ever.
+        trace("ShowWindow blocked: %s does not answer", name(h));
+        exit_process(124);
     }
-    return was_visible;
+    return apply_show(w, command);
+}
+
+int ShowWindowAsync(WindowHandle h, int command) {
+    trace("ShowWindowAsync(%s, %s)", name(h), show_name(command));
+    sim::Window *w = window_of(h);
+    if (!w) return 0;
+    // A hung window applies the command when it wakes, after this run.
+    if (!w->hung) apply_show(w, command);
+    return 1;
 }
 
 intptr_t SendMessageTimeoutA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam,

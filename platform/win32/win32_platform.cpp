@@ -34,6 +34,10 @@ WindowHandle FindWindowA(const char *class_name, const char *title) {
 
 int ShowWindow(WindowHandle window, int command) { return ::ShowWindow(hwnd_of(window), command); }
 
+int ShowWindowAsync(WindowHandle window, int command) {
+    return ::ShowWindowAsync(hwnd_of(window), command);
+}
+
 intptr_t SendMessageTimeoutA(WindowHandle window, unsigned message, uintptr_t wparam,
                              intptr_t lparam, unsigned flags, unsigned timeout_ms,
                              uintptr_t *answer) {

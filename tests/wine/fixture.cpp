@@ -26,6 +26,7 @@ std::map<const sim::Window *, HWND> hwnd_of;
 
 const char *message_name(UINT m) {
     switch (m) {
+    case WM_NULL: return "WM_NULL";
     case WM_CLOSE: return "WM_CLOSE";
     case WM_QUERYENDSESSION: return "WM_QUERYENDSESSION";
     case WM_QUIT: return "WM_QUIT";
