@@ -18,7 +18,7 @@ void print_usage_and_exit() {
     char help_request[] = "??";
     char *args[2] = {program_name, help_request};
     parse_switches(2, args, quillex_switches);
-    platform::exit_process(1);
+    end_program(1);
 }
 
 int main(int argc, char **argv) {
@@ -29,7 +29,7 @@ int main(int argc, char **argv) {
     // pointers into it, so it gets a copy that lives until the process ends.
     const char *tail = command_line_tail();
     char *copy = static_cast<char *>(malloc(strlen(tail) + 1));
-    if (!copy) platform::exit_process(1);
+    if (!copy) end_program(1);
     while (is_white_space(*tail)) ++tail;
     memcpy(copy, tail, strlen(tail) + 1);
 

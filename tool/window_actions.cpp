@@ -41,14 +41,14 @@ void run_window_actions() {
 
     if (o.exist) {
         if (o.log) printf("Window %sfound: %s\n", target ? "" : "not ", title);
-        if (!target) exit_process(1);
-        if (!any_action_requested(o)) exit_process(0);
+        if (!target) end_program(1);
+        if (!any_action_requested(o)) end_program(0);
     }
 
     if (!target && !o.listwin) {
         if (!o.windowname) print_usage_and_exit();
         if (o.log) printf("Window not found: \"%s\"\n", title);
-        exit_process(0);
+        end_program(0);
     }
 
     // Under listwin alone the target may be null; the calls are made all the
@@ -85,5 +85,5 @@ void run_window_actions() {
     }
     if (o.listwin) EnumWindows(list_top_window, o.listsub ? 1 : 0);
     if (o.listsub) EnumChildWindows(target, list_child_window, 0);
-    exit_process(0);
+    end_program(0);
 }

@@ -16,7 +16,7 @@ void answer_question(WindowHandle window, int command) {
     if (key == 'Y' || key == 'y') show_window_bounded(window, command);
     if (key == kCtrlC) {
         printf("^C - Exit\r\n");
-        exit_process(0);
+        end_program(0);
     }
     // A lead byte of 0 leaves the line open; -1 (no console) ends it too.
     if (key != 0) printf("\r\n");

@@ -31,6 +31,14 @@ const char *command_line_tail();
 // Prints the usage banner and the short help listing, then ends with code 1.
 [[noreturn]] void print_usage_and_exit();
 
+// Exit code for output that could not be written (a full disk, a closed
+// pipe): no other outcome uses it, so a script can tell it apart.
+enum { kExitOutputFailed = 2 };
+
+// Ends the process with the code, or with kExitOutputFailed and a line on
+// standard error when standard output could not be written.
+[[noreturn]] void end_program(int code);
+
 // Finds the target window, carries out the requested actions in their fixed
 // order and ends the process with the tool's exit code.
 [[noreturn]] void run_window_actions();

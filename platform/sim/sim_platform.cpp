@@ -1,6 +1,7 @@
 // The platform services on the simulated desktop. Every call is recorded, in
 // order, in the trace file named by QUILLEX_SIM_TRACE; at exit the trace
 // also gets the messages each window received and its final state.
+#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -10,6 +11,10 @@
 #include "sim_desktop.h"
 
 namespace {
+
+// Windows has no SIGPIPE: a write to a closed pipe fails with an error that
+// the program sees. The simulated desktop behaves the same.
+const bool kSigpipeIgnored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
 sim::Desktop &desktop() {
     static sim::Desktop *d = nullptr;

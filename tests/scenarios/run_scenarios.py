@@ -17,7 +17,7 @@ import subprocess
 import sys
 import tempfile
 
-EXPECTATION_KEYS = ("exit", "out", "call", "received", "final")
+EXPECTATION_KEYS = ("exit", "out", "err", "call", "received", "final")
 
 
 def escape(data: bytes) -> str:
@@ -58,15 +58,31 @@ def unescape(text: str) -> bytes:
     return bytes(out)
 
 
-def out_lines(stdout: bytes):
-    """Standard output as out lines, one per line the program wrote."""
+def out_lines(stdout: bytes, key="out"):
+    """Standard output as out lines (or standard error as err lines), one per
+    line the program wrote."""
     lines, start = [], 0
     while start < len(stdout):
         end = stdout.find(b"\n", start)
         end = len(stdout) if end < 0 else end + 1
-        lines.append("out " + escape(stdout[start:end]))
+        lines.append(key + " " + escape(stdout[start:end]))
         start = end
     return lines
+
+
+def stdout_target(scenario):
+    """Where the scenario sends standard output: a pipe that is read (None),
+    /dev/full, or a pipe whose reading end is already closed."""
+    kind = scenario.option("stdout")
+    if kind == "full":
+        return open("/dev/full", "wb")
+    if kind == "closed":
+        read, write = os.pipe()
+        os.close(read)
+        return os.fdopen(write, "wb")
+    if kind:
+        raise ValueError("%s: unknown stdout %s" % (scenario.path, kind))
+    return None
 
 
 class Scenario:
@@ -81,8 +97,9 @@ class Scenario:
         while self.setup and self.setup[-1] == "":
             self.setup.pop()
 
-    def expected_stdout(self):
-        return b"".join(unescape(l[4:]) for l in self.expected if l.startswith("out "))
+    def expected_stdout(self, key="out"):
+        return b"".join(unescape(l[len(key) + 1:]) for l in self.expected
+                        if l.startswith(key + " "))
 
     def option(self, key):
         for line in self.setup:
@@ -96,17 +113,21 @@ def run_native(exe, scenario):
     with tempfile.TemporaryDirectory() as tmp:
         trace_path = os.path.join(tmp, "trace")
         env = dict(os.environ, QUILLEX_SIM_SCENARIO=scenario.path, QUILLEX_SIM_TRACE=trace_path)
+        target = stdout_target(scenario)
         try:
-            p = subprocess.run([exe], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                               stdin=subprocess.DEVNULL, timeout=20)
-            code, stdout = p.returncode, p.stdout
+            p = subprocess.run([exe], env=env, stdout=target or subprocess.PIPE,
+                               stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=20)
+            code, stdout, stderr = p.returncode, p.stdout or b"", p.stderr
         except subprocess.TimeoutExpired as e:
-            code, stdout = "timeout", e.stdout or b""
+            code, stdout, stderr = "timeout", e.stdout or b"", e.stderr or b""
+        finally:
+            if target:
+                target.close()
         trace = []
         if os.path.exists(trace_path):
             with open(trace_path, encoding="latin-1") as f:
                 trace = f.read().splitlines()
-    lines = ["exit %s" % code] + out_lines(stdout)
+    lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err")
     lines += ["call " + t for t in trace if not t.startswith(("received ", "final "))]
     lines += [t for t in trace if t.startswith("received ")]
     lines += [t for t in trace if t.startswith("final ")]

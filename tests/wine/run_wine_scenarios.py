@@ -28,7 +28,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
-from run_scenarios import Scenario, compare, out_lines  # noqa: E402
+from run_scenarios import Scenario, compare, out_lines, stdout_target  # noqa: E402
 from fixture_run import Build, FixtureRun, wait_for  # noqa: E402
 from winehost import Host, WineError, winpath  # noqa: E402
 
@@ -45,10 +45,15 @@ TMUX_KEYS = {"^C": "C-c", "<enter>": "Enter", "<esc>": "Escape", "<space>": "Spa
 TWO_BYTE_KEYS = {"<up>", "<down>", "<left>", "<right>", "<home>", "<del>", "<f1>", "<f10>"}
 
 
-def run_piped(host, build, cmd_file):
-    p = host.run(build.arch, [build.launcher, build.quillex, winpath(cmd_file)],
-                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=90)
-    return p.returncode, p.stdout
+def run_piped(host, build, cmd_file, scenario):
+    target = stdout_target(scenario)
+    try:
+        p = host.run(build.arch, [build.launcher, build.quillex, winpath(cmd_file)],
+                     stdout=target or subprocess.PIPE, stderr=subprocess.PIPE, timeout=90)
+    finally:
+        if target:
+            target.close()
+    return p.returncode, p.stdout or b"", p.stderr
 
 
 def printable(data):
@@ -115,15 +120,16 @@ def run_scenario(host, build, scenario):
             keys = (scenario.option("keys") or "none").split()
             echo = []
             start = time.time()
+            stderr = b""
             if keys and keys != ["none"]:
                 code, stdout, echoed = run_in_terminal(host, build, cmd_file, keys, tmp)
                 echo = ["echo " + echoed]
             else:
-                code, stdout = run_piped(host, build, cmd_file)
+                code, stdout, stderr = run_piped(host, build, cmd_file, scenario)
             seconds = time.time() - start
         states = fixture.report
     stdout = WINE_OWN_LINE.sub(b"", stdout)
-    lines = ["exit %s" % code] + out_lines(stdout) + echo + states
+    lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err") + echo + states
     if has_hung_window(scenario):
         # A run beside a hung window must end after its bounded waits, not
         # wait for the window: report the time, and fail one that hung.
@@ -148,6 +154,7 @@ def expected_lines(scenario):
     """The scenario's expectations as Windows shows them: text-mode output,
     and, for scenarios with keys, the characters echoed on the console."""
     stdout = scenario.expected_stdout().replace(b"\n", b"\r\n")
+    stderr = scenario.expected_stdout("err").replace(b"\n", b"\r\n")
     exit_line = [l for l in scenario.expected if l.startswith("exit ")]
     states = [l for l in scenario.expected if l.startswith(("received ", "final "))]
     echo = []
@@ -158,7 +165,7 @@ def expected_lines(scenario):
         # without a character) as "?".
         echoed = "".join(m.group(2) or "?" for m in chars if m)
         echo = ["echo " + printable(echoed.encode("latin-1"))]
-    return exit_line + out_lines(stdout) + echo + states
+    return exit_line + out_lines(stdout) + out_lines(stderr, "err") + echo + states
 
 
 def skip_reason(scenario):
