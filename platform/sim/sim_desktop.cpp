@@ -2,6 +2,7 @@
 // lines. Lines the desktop does not need (expectations) are skipped.
 #include "sim_desktop.h"
 
+#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -10,13 +11,38 @@ namespace sim {
 
 namespace {
 
-// Reads a double-quoted title with \" and \\ escapes; advances p past it.
+// The character that an escape stands for; advances p past it.
+char unescape(const char *&p) {
+    const char c = *p++;
+    switch (c) {
+    case 't': return '\t';
+    case 'n': return '\n';
+    case 'r': return '\r';
+    case 'x':
+        if (isxdigit(static_cast<unsigned char>(p[0])) &&
+            isxdigit(static_cast<unsigned char>(p[1]))) {
+            const char hex[3] = {p[0], p[1], 0};
+            p += 2;
+            return static_cast<char>(strtoul(hex, nullptr, 16));
+        }
+        return c;
+    default: return c; // \" and \\ stand for themselves
+    }
+}
+
+// Reads a double-quoted title with \" \\ \t \n \r and \xHH escapes;
+// advances p past it.
 bool read_quoted(const char *&p, std::string &out) {
     while (*p == ' ') ++p;
     if (*p != '"') return false;
-    for (++p; *p && *p != '"'; ++p) {
-        if (*p == '\\' && p[1]) ++p;
-        out += *p;
+    ++p;
+    while (*p && *p != '"') {
+        if (*p == '\\' && p[1]) {
+            ++p;
+            out += unescape(p);
+        } else {
+            out += *p++;
+        }
     }
     if (*p != '"') return false;
     ++p;
