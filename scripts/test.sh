@@ -75,6 +75,11 @@ for arch in i686 x86_64; do
     if why=$(python3 tests/wine/winehost.py check "$arch"); then
         stage "$arch under Wine" python3 tests/wine/run_wine_scenarios.py \
             --build "build/win32-$arch" "${corpus[@]}"
+        if [ $wine_only -eq 0 ]; then
+            # Listings while other windows keep coming and going.
+            stage "$arch under Wine, windows churning" python3 tests/wine/churn_test.py \
+                --build "build/win32-$arch" --runs 100
+        fi
         ran_wine=1
     else
         skip "$arch under Wine" "$why"

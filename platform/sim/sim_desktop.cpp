@@ -55,6 +55,7 @@ bool apply_attribute(Window &w, const std::string &a) {
     else if (a == "maximized") w.placement = MAXIMIZED;
     else if (a == "hung") w.hung = true;
     else if (a == "post-fails") w.post_fails = true;
+    else if (a == "vanishes") w.vanishes = true;
     else if (a.compare(0, 3, "id=") == 0) w.control_id = atoi(a.c_str() + 3);
     else if (a.compare(0, 6, "query=") == 0) w.query_answer = strtoul(a.c_str() + 6, nullptr, 0);
     else if (a.compare(0, 11, "endsession=") == 0)
@@ -160,6 +161,8 @@ bool load_desktop(const char *path, Desktop &d, std::string &error) {
         if (strncmp(line, "window ", 7) == 0) ok = parse_window(line + 7, false, d, error);
         else if (strncmp(line, "child ", 6) == 0) ok = parse_window(line + 6, true, d, error);
         else if (strncmp(line, "keys ", 5) == 0) ok = parse_keys(line + 5, d, error);
+        else if (strcmp(line, "churn") == 0) d.churn = true;
+        else if (strcmp(line, "unordered") == 0) d.ordered = false;
         else if (strncmp(line, "cmdline ", 8) == 0) {
             // The rest of the line exactly as written, blanks included.
             d.has_command_line = true;

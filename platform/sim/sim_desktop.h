@@ -23,6 +23,8 @@ struct Window {
     uintptr_t endsession_answer = 0;
     bool hung = false;              // answers no message in time
     bool post_fails = false;
+    bool vanishes = false;          // destroyed by the first message it handles
+    bool gone = false;              // destroyed
     Window *parent = nullptr;
     std::vector<Window *> children;
     std::vector<std::string> received; // messages, in order
@@ -42,6 +44,10 @@ struct Desktop {
     std::vector<Key> keys;
     size_t next_key = 0;
     int pending_code = -1; // kept back by the last two-byte key
+    // For the fixture under Wine: keep creating and destroying windows while
+    // the program runs; leave the windows in the order the system gives.
+    bool churn = false;
+    bool ordered = true;
 };
 
 // Loads the scenario's desktop; false with a message in error on a bad file.

@@ -59,6 +59,18 @@ platform::WindowHandle handle_of(sim::Window *w) {
 
 const char *name(platform::WindowHandle h) { return h ? window_of(h)->id.c_str() : "NULL"; }
 
+// The window behind a handle, or null when there is none or it was destroyed:
+// calls with a destroyed window's handle fail as with any invalid handle.
+sim::Window *live(platform::WindowHandle h) {
+    sim::Window *w = window_of(h);
+    return w && !w->gone ? w : nullptr;
+}
+
+void destroy(sim::Window *w) {
+    w->gone = true;
+    for (sim::Window *c : w->children) destroy(c);
+}
+
 std::string quoted(const char *text) {
     std::string s = "\"";
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; ++p) {
@@ -111,12 +123,15 @@ void receive(sim::Window *w, unsigned message, uintptr_t wparam, intptr_t lparam
     snprintf(text, sizeof text, "%s %lu %ld", message_name(message),
              static_cast<unsigned long>(wparam), static_cast<long>(lparam));
     w->received.push_back(text);
+    // A vanishing window destroys itself while it handles its first message.
+    if (w->vanishes) destroy(w);
 }
 
 // Windows enumerates descendants depth first, each before its own children.
 bool enumerate(const std::vector<sim::Window *> &windows, platform::WindowCallback callback,
                intptr_t value, bool descend) {
     for (sim::Window *w : windows) {
+        if (w->gone) continue;
         if (!callback(handle_of(w), value)) return false;
         if (descend && !enumerate(w->children, callback, value, true)) return false;
     }
@@ -190,6 +205,7 @@ namespace platform {
 WindowHandle FindWindowA(const char *class_name, const char *title) {
     WindowHandle found = nullptr;
     for (sim::Window *w : desktop().top) {
+        if (w->gone) continue;
         // Titles compare without regard to case; an empty title finds an
         // untitled window.
         if (strcasecmp(w->title.c_str(), title) == 0) {
@@ -204,7 +220,7 @@ WindowHandle FindWindowA(const char *class_name, const char *title) {
 
 int ShowWindow(WindowHandle h, int command) {
     trace("ShowWindow(%s, %s)", name(h), show_name(command));
-    sim::Window *w = window_of(h);
+    sim::Window *w = live(h);
     if (!w) return 0;
     if (w->hung) {
         // Windows waits here for the window's thread, for ever.
@@ -216,7 +232,7 @@ int ShowWindow(WindowHandle h, int command) {
 
 int ShowWindowAsync(WindowHandle h, int command) {
     trace("ShowWindowAsync(%s, %s)", name(h), show_name(command));
-    sim::Window *w = window_of(h);
+    sim::Window *w = live(h);
     if (!w) return 0;
     // A hung window applies the command when it wakes, after this run.
     if (!w->hung) apply_show(w, command);
@@ -225,7 +241,7 @@ int ShowWindowAsync(WindowHandle h, int command) {
 
 intptr_t SendMessageTimeoutA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam,
                              unsigned, unsigned timeout_ms, uintptr_t *answer) {
-    sim::Window *w = window_of(h);
+    sim::Window *w = live(h);
     intptr_t result = 0;
     uintptr_t a = 0;
     if (w && !w->hung) {
@@ -246,11 +262,12 @@ intptr_t SendMessageTimeoutA(WindowHandle h, unsigned message, uintptr_t wparam,
 }
 
 int PostMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam) {
-    sim::Window *w = window_of(h);
+    sim::Window *w = live(h);
     // A null window means the calling thread's own queue, which takes it.
     // A hung window's queue takes the post, but the window never handles it.
     int ok = 1;
-    if (w && w->post_fails) ok = 0;
+    if (h && !w) ok = 0;
+    else if (w && w->post_fails) ok = 0;
     else if (w && !w->hung) receive(w, message, wparam, lparam);
     trace("PostMessageA(%s, %s, %lu, %ld) = %d", name(h), message_name(message),
           static_cast<unsigned long>(wparam), static_cast<long>(lparam), ok);
@@ -267,15 +284,18 @@ int EnumChildWindows(WindowHandle parent, WindowCallback callback, intptr_t valu
     trace("EnumChildWindows(%s, callback, %ld)", name(parent), static_cast<long>(value));
     // Without a parent Windows enumerates the top-level windows, as
     // EnumWindows does; with one, every descendant of the parent.
-    if (parent) enumerate(window_of(parent)->children, callback, value, true);
-    else enumerate(desktop().top, callback, value, false);
+    if (parent) {
+        if (sim::Window *w = live(parent)) enumerate(w->children, callback, value, true);
+    } else {
+        enumerate(desktop().top, callback, value, false);
+    }
     return 1;
 }
 
 int GetWindowTextA(WindowHandle h, char *buffer, int size) {
     int copied = 0;
     if (size > 0) {
-        const std::string title = h ? window_of(h)->title : std::string();
+        const std::string title = live(h) ? live(h)->title : std::string();
         copied = int(title.size()) < size - 1 ? int(title.size()) : size - 1;
         memcpy(buffer, title.data(), size_t(copied));
         buffer[copied] = 0;
@@ -286,26 +306,26 @@ int GetWindowTextA(WindowHandle h, char *buffer, int size) {
 }
 
 int IsWindowVisible(WindowHandle h) {
-    int visible = h != nullptr;
-    for (sim::Window *w = window_of(h); w; w = w->parent) visible &= w->visible;
+    int visible = live(h) != nullptr;
+    for (sim::Window *w = live(h); w; w = w->parent) visible &= w->visible;
     trace("IsWindowVisible(%s) = %d", name(h), visible);
     return visible;
 }
 
 int IsZoomed(WindowHandle h) {
-    const int zoomed = h && window_of(h)->placement == sim::MAXIMIZED;
+    const int zoomed = live(h) && live(h)->placement == sim::MAXIMIZED;
     trace("IsZoomed(%s) = %d", name(h), zoomed);
     return zoomed;
 }
 
 int IsIconic(WindowHandle h) {
-    const int iconic = h && window_of(h)->placement == sim::MINIMIZED;
+    const int iconic = live(h) && live(h)->placement == sim::MINIMIZED;
     trace("IsIconic(%s) = %d", name(h), iconic);
     return iconic;
 }
 
 int GetDlgCtrlID(WindowHandle h) {
-    const int id = h ? window_of(h)->control_id : 0;
+    const int id = live(h) ? live(h)->control_id : 0;
     trace("GetDlgCtrlID(%s) = %d", name(h), id);
     return id;
 }
@@ -358,8 +378,11 @@ void exit_process(int code) {
     }
     for (sim::Window *w : desktop().top) {
         static const char *const placements[] = {"normal", "minimized", "maximized"};
-        trace("final %s %s %s", w->id.c_str(), w->visible ? "visible" : "hidden",
-              placements[w->placement]);
+        if (w->gone)
+            trace("final %s gone", w->id.c_str());
+        else
+            trace("final %s %s %s", w->id.c_str(), w->visible ? "visible" : "hidden",
+                  placements[w->placement]);
     }
     exit(code);
 }

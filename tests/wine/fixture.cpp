@@ -7,7 +7,12 @@
 // The windows are created from the scenario's window and child lines; READY_FILE
 // is written once they exist. When STOP_FILE appears the report is written:
 // "received ID MESSAGE WPARAM LPARAM" lines per window in scenario order, then
-// "final ID visible|hidden normal|minimized|maximized" per top-level window.
+// "final ID visible|hidden normal|minimized|maximized" (or "final ID gone")
+// per top-level window.
+//
+// A "churn" line keeps creating and destroying other top-level windows and
+// child controls while the program runs (fixture_churn.cpp); "unordered"
+// leaves the windows in the order the system gives, for large desktops.
 #include <windows.h>
 
 #include <stdio.h>
@@ -16,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "fixture_churn.h"
 #include "sim_desktop.h"
 
 namespace {
@@ -47,8 +53,12 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
                  static_cast<long>(lparam));
         w->received.push_back(text);
     }
+    const bool vanish = w && w->vanishes && !w->gone;
+    if (vanish) w->gone = true;
     LeaveCriticalSection(&lock);
     if (!w) return DefWindowProcA(hwnd, message, wparam, lparam);
+    // A vanishing window destroys itself while it handles its first message.
+    if (vanish) DestroyWindow(hwnd);
     // Closing is only recorded: the window stays for the final report.
     if (message == WM_QUERYENDSESSION) return static_cast<LRESULT>(w->query_answer);
     if (message == WM_ENDSESSION) return static_cast<LRESULT>(w->endsession_answer);
@@ -97,14 +107,19 @@ DWORD WINAPI hung_thread(LPVOID param) {
     return 0;
 }
 
-void write_report(const sim::Desktop &d, const char *path) {
+void write_report(const sim::Desktop &d, long churned, const char *path) {
     FILE *f = fopen(path, "w");
     if (!f) return;
+    if (d.churn) fprintf(f, "churned %ld\n", churned);
     EnterCriticalSection(&lock);
     for (const auto &w : d.all)
         for (const std::string &m : w->received) fprintf(f, "received %s %s\n", w->id.c_str(), m.c_str());
     for (const sim::Window *w : d.top) {
         HWND h = hwnd_of[w];
+        if (w->gone) {
+            fprintf(f, "final %s gone\n", w->id.c_str());
+            continue;
+        }
         fprintf(f, "final %s %s %s\n", w->id.c_str(), IsWindowVisible(h) ? "visible" : "hidden",
                 IsIconic(h) ? "minimized" : IsZoomed(h) ? "maximized" : "normal");
     }
@@ -174,7 +189,8 @@ int main(int argc, char **argv) {
     // scenario order, above any window the system has of its own. Activation
     // may still reorder them while messages are pending, so repeat until the
     // enumeration shows the scenario's order.
-    for (int attempt = 0; attempt < 100 && !in_scenario_order(desktop); ++attempt) {
+    for (int attempt = 0; desktop.ordered && attempt < 100 && !in_scenario_order(desktop);
+         ++attempt) {
         pump_messages();
         HWND above = HWND_TOP;
         for (sim::Window *w : desktop.top) {
@@ -186,6 +202,7 @@ int main(int argc, char **argv) {
         Sleep(20);
     }
     SetEvent(ordered);
+    if (desktop.churn) start_churn();
 
     if (FILE *ready = fopen(argv[2], "w")) fclose(ready);
     for (;;) {
@@ -193,6 +210,7 @@ int main(int argc, char **argv) {
         if (GetFileAttributesA(argv[3]) != INVALID_FILE_ATTRIBUTES) break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
-    write_report(desktop, argv[4]);
+    const long churned = stop_churn();
+    write_report(desktop, churned, argv[4]);
     ExitProcess(0);
 }

@@ -49,22 +49,21 @@ class Build:
 
 
 class FixtureRun:
-    def __init__(self, host, build, desktop, extra_args=()):
+    def __init__(self, host, build, desktop, ready_seconds=READY_SECONDS):
         self.tmp = tempfile.mkdtemp(prefix="fixture")
         self.ready, self.stop_file, self.report_file = (
             os.path.join(self.tmp, n) for n in ("ready", "stop", "report"))
         self.report = []
         self.errors = open(os.path.join(self.tmp, "stderr"), "w+b")
         self.process = host.popen(build.arch, [build.fixture, winpath(desktop), winpath(self.ready),
-                                               winpath(self.stop_file), winpath(self.report_file)]
-                                  + list(extra_args),
+                                               winpath(self.stop_file), winpath(self.report_file)],
                                   stdout=subprocess.DEVNULL, stderr=self.errors)
-        if not wait_for(self.ready, READY_SECONDS, self.process):
+        if not wait_for(self.ready, ready_seconds, self.process):
             code = self.process.poll()
             if code is None:
                 self.process.kill()
                 self.process.wait()
-                why = "it was not ready within %d s" % READY_SECONDS
+                why = "it was not ready within %d s" % ready_seconds
             else:
                 self.errors.seek(0)
                 said = self.errors.read().decode("utf-8", "replace").strip()
