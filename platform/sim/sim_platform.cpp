@@ -265,10 +265,8 @@ int PostMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lp
     sim::Window *w = live(h);
     // A null window means the calling thread's own queue, which takes it.
     // A hung window's queue takes the post, but the window never handles it.
-    int ok = 1;
-    if (h && !w) ok = 0;
-    else if (w && w->post_fails) ok = 0;
-    else if (w && !w->hung) receive(w, message, wparam, lparam);
+    const int ok = !h || (w && !w->post_fails);
+    if (ok && w && !w->hung) receive(w, message, wparam, lparam);
     trace("PostMessageA(%s, %s, %lu, %ld) = %d", name(h), message_name(message),
           static_cast<unsigned long>(wparam), static_cast<long>(lparam), ok);
     return ok;

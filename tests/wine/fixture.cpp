@@ -45,6 +45,13 @@ const char *message_name(UINT m) {
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     const char *name = message_name(message);
     if (!name) return DefWindowProcA(hwnd, message, wparam, lparam);
+    // A message sent after a post would otherwise be handled first, as sent
+    // messages are: handle the posts already queued, so that the report keeps
+    // the order in which the messages arrived.
+    MSG posted;
+    if (InSendMessage())
+        while (PeekMessageA(&posted, nullptr, WM_COMMAND, WM_COMMAND, PM_REMOVE))
+            DispatchMessageA(&posted);
     EnterCriticalSection(&lock);
     sim::Window *w = model_of.count(hwnd) ? model_of[hwnd] : nullptr;
     if (w) {
