@@ -79,6 +79,9 @@ for arch in i686 x86_64; do
             # Listings while other windows keep coming and going.
             stage "$arch under Wine, windows churning" python3 tests/wine/churn_test.py \
                 --build "build/win32-$arch" --runs 100
+            # Wine's own Notepad, Registry Editor, WineMine and Clock.
+            stage "$arch under Wine, real programs" python3 tests/wine/real_programs_test.py \
+                --build "build/win32-$arch"
         fi
         ran_wine=1
     else

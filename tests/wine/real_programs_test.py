@@ -1,0 +1,245 @@
+#!/usr/bin/env python3
+"""Quillex against real programs that we did not write: Wine's own Notepad,
+Registry Editor, WineMine and Clock, started under Wine on the virtual
+display, driven only through quillex.exe and checked only through
+quillex.exe (its listings, /exist and exit codes) and the programs' own
+visible behaviour (whether their process is still running).
+
+Each step prints a line: "ok" or "FAIL", the program, the step, and what
+was seen.
+
+    real_programs_test.py --build build/win32-i686
+
+What these programs do that the fixture never does, seen under Wine 8:
+- Notepad answers the end-of-session query by asking whether to save, in a
+  modal dialog, before it answers; the query times out, so /close reports
+  " - failed". The WM_CLOSE that follows opens a second question on top of
+  the first, so two dialogs titled "Notepad" stand until answered.
+- The question's text is a static control with id 0xffff and line breaks.
+- The text typed into Notepad is not its edit control's title for another
+  process: /listsub shows no line for the edit control.
+"""
+import argparse
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from fixture_run import Build  # noqa: E402
+from terminal_run import run_answering  # noqa: E402
+from winehost import Host, WineError, winpath  # noqa: E402
+
+NOTEPAD, REGEDIT, MINES, CLOCK = "Untitled - Notepad", "Registry Editor", "WineMine", "Clock"
+PROGRAMS = [("notepad.exe", NOTEPAD), ("regedit.exe", REGEDIT), ("winemine.exe", MINES),
+            ("clock.exe", CLOCK)]
+QUESTION = "Notepad"  # the title of Notepad's save question
+REGEDIT_CHILDREN = (b'\t"regedit child window"\r\n'
+                    b'\t"Tree View" id=2002 (0x7d2)\r\n'
+                    b'\t"List View" id=2003 (0x7d3)\r\n')
+# Two bounded waits (the query, then the close) of 5 s each, and some slack.
+CLOSE_LIMIT = 12
+
+
+class Suite:
+    def __init__(self, host, build, tmp):
+        self.host, self.build, self.tmp = host, build, tmp
+        self.typist = os.path.join(build.folder, "tests", "wine", "typist.exe")
+        self.processes = {}
+        self.failed = 0
+        self.steps = 0
+
+    def quillex(self, args):
+        """Runs quillex.exe with the raw command line "quillex.exe ARGS";
+        returns (exit code, standard output, seconds)."""
+        cmd_file = os.path.join(self.tmp, "cmdline")
+        with open(cmd_file, "wb") as f:
+            f.write(("quillex.exe " + args).encode("latin-1"))
+        start = time.time()
+        p = self.host.run(self.build.arch, [self.build.launcher, self.build.quillex,
+                                            winpath(cmd_file)],
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+        return p.returncode, p.stdout, time.time() - start
+
+    def check(self, program, step, ok, seen):
+        self.steps += 1
+        if not ok:
+            self.failed += 1
+        print("%s %s: %s (%s)" % ("ok  " if ok else "FAIL", program, step, seen))
+
+    def expect_run(self, program, step, args, code, stdout):
+        got = self.quillex(args)
+        self.check(program, step, got[:2] == (code, stdout),
+                   "quillex %s: exit %s, %r" % (args, got[0], got[1]))
+        return got
+
+    def exists(self, title):
+        return self.quillex('/w:"%s" /exist' % title)[0] == 0
+
+    def wait_until(self, condition, seconds):
+        end = time.time() + seconds
+        while time.time() < end:
+            if condition():
+                return True
+            time.sleep(0.25)
+        return condition()
+
+    def listing_line(self, title):
+        out = self.quillex("/listwin")[1]
+        lines = re.findall(rb'^"' + re.escape(title.encode()) + rb'"[^\r\n]*\r\n', out, re.M)
+        return lines[0] if len(lines) == 1 else lines
+
+    def start(self):
+        for exe, title in PROGRAMS:
+            self.processes[title] = self.host.popen(self.build.arch, [exe],
+                                                    stdout=subprocess.DEVNULL,
+                                                    stderr=subprocess.DEVNULL)
+        for exe, title in PROGRAMS:
+            # The batch recipe "wait until a window exists", in Python.
+            self.check(exe, "its main window appears", self.wait_until(
+                lambda: self.exists(title), 30), "/exist /w:\"%s\"" % title)
+
+    def stop(self):
+        for p in self.processes.values():
+            if p.poll() is None:
+                p.kill()
+            p.wait()
+
+    def running(self, title):
+        return self.processes[title].poll() is None
+
+    # The steps, in order.
+
+    def find_and_list(self):
+        for exe, title in PROGRAMS:
+            self.expect_run(exe, "found by its exact title", '/w:"%s" /exist /log' % title, 0,
+                            b"Window found: %s\r\n" % title.encode())
+            line = self.listing_line(title)
+            self.check(exe, "listed once by /listwin", line == b'"%s"\r\n' % title.encode(),
+                       repr(line))
+        code, out, _ = self.quillex('/w:"%s" /listwin /listsub' % REGEDIT)
+        self.check("regedit.exe", "listed with its child controls",
+                   code == 0 and b'"%s"\r\n%s' % (REGEDIT.encode(), REGEDIT_CHILDREN) in out
+                   and out.endswith(REGEDIT_CHILDREN), "exit %s" % code)
+        self.expect_run("regedit.exe", "its child controls alone", '/w:"%s" /listsub' % REGEDIT,
+                        0, REGEDIT_CHILDREN)
+
+    def show_states(self):
+        for switch, log, state in (("/hide", b"Hidden window: WineMine\r\n", b" - Hidden"),
+                                   ("/show", b"Shown window: WineMine\r\n", b""),
+                                   ("/minimize", b"minimized window: WineMine\r\n",
+                                    b" - Iconized"),
+                                   ("/restore", b"Restored window: WineMine\r\n", b"")):
+            self.expect_run("winemine.exe", switch[1:], "/w:%s %s /log" % (MINES, switch), 0, log)
+            line = self.listing_line(MINES)
+            self.check("winemine.exe", "the listing after " + switch[1:],
+                       line == b'"WineMine"%s\r\n' % state, repr(line))
+
+    def close_without_work(self):
+        self.expect_run("clock.exe", "closed, nothing to save", "/w:Clock /close /log", 0,
+                        b"Sent ShutDown Message to Clock \r\n")
+        self.check("clock.exe", "its program ends", self.wait_until(
+            lambda: not self.running(CLOCK), 10), "process exit code %s" %
+            self.processes[CLOCK].poll())
+        self.expect_run("clock.exe", "/exist then says it is gone", "/w:Clock /exist /log", 1,
+                        b"Window not found: Clock\r\n")
+
+    def close_with_work(self):
+        typed = self.host.run(self.build.arch, [self.typist, NOTEPAD, "Quillex was here"])
+        self.check("notepad.exe", "has unsaved text", typed.returncode == 0,
+                   "typist exit %d" % typed.returncode)
+        code, out, seconds = self.expect_run(
+            "notepad.exe", "close refused while it asks", '/w:"%s" /close /log' % NOTEPAD, 0,
+            b"Sent ShutDown Message to Untitled - Notepad - failed\r\n")
+        self.check("notepad.exe", "close ends within the bounded waits", seconds < CLOSE_LIMIT,
+                   "%.1f s" % seconds)
+        self.check("notepad.exe", "still running, asking its question",
+                   self.running(NOTEPAD) and self.exists(NOTEPAD) and self.exists(QUESTION),
+                   "process running %s" % self.running(NOTEPAD))
+
+    def press(self, button):
+        """Presses the button of every save question, its id read from a
+        /listsub listing of the question; returns how many were answered."""
+        pressed = 0
+        while self.exists(QUESTION) and pressed < 5:
+            listing = self.quillex("/w:%s /listsub" % QUESTION)[1]
+            found = re.search(rb'^\t"%s" id=(\d+) ' % re.escape(button.encode()), listing, re.M)
+            self.check("notepad.exe", "its question lists the button %s" % button,
+                       found is not None, repr(listing))
+            if not found:
+                return pressed
+            ident = int(found.group(1))
+            self.expect_run("notepad.exe", "presses %s" % button,
+                            "/w:%s /dook:%d /log" % (QUESTION, ident), 0,
+                            b"Sent WM_COMMAND + %d Message to Notepad \r\n" % ident)
+            pressed += 1
+            time.sleep(0.5)
+        return pressed
+
+    def answer_question(self):
+        pressed = self.press("Cancel")
+        self.check("notepad.exe", "Cancel answered each question", pressed == 2,
+                   "%d questions" % pressed)
+        self.check("notepad.exe", "carries on after Cancel", self.wait_until(
+            lambda: not self.exists(QUESTION), 5) and self.running(NOTEPAD) and
+            self.exists(NOTEPAD), "process running %s" % self.running(NOTEPAD))
+        self.expect_run("notepad.exe", "close refused again", '/w:"%s" /close /log' % NOTEPAD, 0,
+                        b"Sent ShutDown Message to Untitled - Notepad - failed\r\n")
+        self.check("notepad.exe", "No answered a question", self.press("&No") >= 1, "")
+        self.check("notepad.exe", "ends after No", self.wait_until(
+            lambda: not self.running(NOTEPAD), 10), "process exit code %s" %
+            self.processes[NOTEPAD].poll())
+        self.expect_run("notepad.exe", "/exist then says it is gone",
+                        '/w:"%s" /exist' % NOTEPAD, 1, b"")
+
+    def answer_in_terminal(self):
+        for switch, state in (("/hide", b" - Hidden"), ("/show", b"")):
+            code, out, answers = run_answering(
+                self.host, self.build, "quillex.exe /listwin " + switch,
+                lambda title: "y" if title == MINES else "n", self.tmp)
+            said_yes = [t for t, a in answers if a == "y"]
+            self.check("winemine.exe", "listwin %s answered y for WineMine, n for %d others" % (
+                switch, len(answers) - len(said_yes)), code == 0 and said_yes == [MINES],
+                "exit %s, %d questions" % (code, len(answers)))
+            line = self.listing_line(MINES)
+            self.check("winemine.exe", "the listing after answering " + switch[1:],
+                       line == b'"WineMine"%s\r\n' % state, repr(line))
+            line = self.listing_line(REGEDIT)
+            self.check("regedit.exe", "unchanged by its n answer", line == b'"%s"\r\n' %
+                       REGEDIT.encode(), repr(line))
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--prefix", default="build/wineprefix")
+    args = ap.parse_args()
+    name = "real-programs-" + os.path.basename(os.path.normpath(args.build))
+    try:
+        build = Build(args.build)
+        with Host(args.prefix) as host, tempfile.TemporaryDirectory() as tmp:
+            host.smoke_test(build.hello)
+            suite = Suite(host, build, tmp)
+            try:
+                suite.start()
+                suite.find_and_list()
+                suite.show_states()
+                suite.answer_in_terminal()
+                suite.close_without_work()
+                suite.close_with_work()
+                suite.answer_question()
+            finally:
+                suite.stop()
+    except WineError as e:
+        print("%s: stopped: %s" % (name, e))
+        return 1
+    print("%s: %d steps, %d failed (%s)" % (name, suite.steps, suite.failed,
+                                            ", ".join(exe for exe, _ in PROGRAMS)))
+    return 1 if suite.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
