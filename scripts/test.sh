@@ -82,6 +82,9 @@ for arch in i686 x86_64; do
             # Wine's own Notepad, Registry Editor, WineMine and Clock.
             stage "$arch under Wine, real programs" python3 tests/wine/real_programs_test.py \
                 --build "build/win32-$arch"
+            # The user's guide's batch recipes, under Wine's cmd.exe.
+            stage "$arch under Wine, the guide's batch recipes" \
+                python3 tests/wine/guide_batch_test.py --build "build/win32-$arch"
         fi
         ran_wine=1
     else

@@ -16,3 +16,14 @@ set_tests_properties(scenario_runner_reports_differences PROPERTIES
 # How the Wine host tells which loaders start; runs without Wine.
 add_test(NAME wine_host_probes_loaders
     COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/wine/winehost_test.py)
+
+# Every example of the user's guide is one that a test runs.
+add_test(NAME guide_examples_are_tested
+    COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/docs/check_guide.py
+            ${CMAKE_SOURCE_DIR}/docs/guide.md ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/corpus)
+add_test(NAME guide_checker_reports_drift
+    COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/docs/check_guide.py
+            ${CMAKE_CURRENT_SOURCE_DIR}/docs/broken-guide.md
+            ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/corpus)
+set_tests_properties(guide_checker_reports_drift PROPERTIES PASS_REGULAR_EXPRESSION
+    "output 'Hid window: Calc.n', but the scenario prints 'Hidden window: Calc.n'.*exit code 1, but the scenario ends with .'0'.*:13: an example without a test marker.*batch no-such-recipe is not run")

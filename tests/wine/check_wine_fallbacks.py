@@ -56,10 +56,11 @@ def summary(stdout):
     return [re.sub(r" \(\d+ s\)$", "", line) for line in tail if line]
 
 
-# The demo desktop's listing under Wine. It ends after the last window's
-# children: with no target window, /listsub enumerates the children of the
-# null window, which on Windows (and the simulated desktop) are the top-level
-# windows again, and under Wine none.
+# The demo's listing under Wine: the fixture's demo windows, then Wine's own
+# Registry Editor. It ends after the last window's children: with no target
+# window, /listsub enumerates the children of the null window, which on
+# Windows (and the simulated desktop) are the top-level windows again, and
+# under Wine none.
 DEMO_LISTING = (b'"Calculator"\r\n'
                 b'\t"OK" id=1 (0x1)\r\n'
                 b'\t"Cancel" id=2 (0x2)\r\n'
@@ -67,7 +68,11 @@ DEMO_LISTING = (b'"Calculator"\r\n'
                 b'\t"Status bar"\r\n'
                 b'"Background Helper" - Hidden\r\n'
                 b'"Music Player" - Iconized\r\n'
-                b'\t"Orphan Button" id=7 (0x7)\r\n')
+                b'\t"Orphan Button" id=7 (0x7)\r\n'
+                b'"Registry Editor"\r\n'
+                b'\t"regedit child window"\r\n'
+                b'\t"Tree View" id=2002 (0x7d2)\r\n'
+                b'\t"List View" id=2003 (0x7d3)\r\n')
 
 
 def check_run_without_32_bit():

@@ -48,6 +48,17 @@ class Build:
         self.arch = pe_arch(self.quillex)
 
 
+def run_quillex(host, build, args, **kwargs):
+    """Runs quillex.exe through the launcher with exactly the raw command line
+    "quillex.exe ARGS": quotes reach it as written, which they would not if
+    Wine built the command line from separate arguments."""
+    with tempfile.TemporaryDirectory() as tmp:
+        cmd_file = os.path.join(tmp, "cmdline")
+        with open(cmd_file, "wb") as f:
+            f.write(("quillex.exe " + args).encode("latin-1"))
+        return host.run(build.arch, [build.launcher, build.quillex, winpath(cmd_file)], **kwargs)
+
+
 class FixtureRun:
     def __init__(self, host, build, desktop, ready_seconds=READY_SECONDS):
         self.tmp = tempfile.mkdtemp(prefix="fixture")

@@ -29,9 +29,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import Build  # noqa: E402
+from fixture_run import Build, run_quillex  # noqa: E402
 from terminal_run import run_answering  # noqa: E402
-from winehost import Host, WineError, winpath  # noqa: E402
+from winehost import Host, WineError  # noqa: E402
 
 NOTEPAD, REGEDIT, MINES, CLOCK = "Untitled - Notepad", "Registry Editor", "WineMine", "Clock"
 PROGRAMS = [("notepad.exe", NOTEPAD), ("regedit.exe", REGEDIT), ("winemine.exe", MINES),
@@ -55,13 +55,9 @@ class Suite:
     def quillex(self, args):
         """Runs quillex.exe with the raw command line "quillex.exe ARGS";
         returns (exit code, standard output, seconds)."""
-        cmd_file = os.path.join(self.tmp, "cmdline")
-        with open(cmd_file, "wb") as f:
-            f.write(("quillex.exe " + args).encode("latin-1"))
         start = time.time()
-        p = self.host.run(self.build.arch, [self.build.launcher, self.build.quillex,
-                                            winpath(cmd_file)],
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+        p = run_quillex(self.host, self.build, args, stdout=subprocess.PIPE,
+                        stderr=subprocess.PIPE, timeout=120)
         return p.returncode, p.stdout, time.time() - start
 
     def check(self, program, step, ok, seen):

@@ -1,19 +1,34 @@
 #!/usr/bin/env python3
-"""Runs the real quillex.exe under Wine against a few demo windows made by the
-fixture program, on a virtual display when there is none.
+"""Runs the real quillex.exe under Wine with the given switches, on a virtual
+display when there is none, against a real program, Wine's own Registry
+Editor, and a few demo windows made by the fixture program.
 
     run_demo.py --build build/win32-i686 [switches...]
 """
 import argparse
 import os
+import subprocess
 import sys
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import Build, FixtureRun  # noqa: E402
+from fixture_run import Build, FixtureRun, run_quillex  # noqa: E402
 from winehost import Host, WineError  # noqa: E402
 
 DEMO = os.path.join(HERE, "..", "scenarios", "demo.desktop")
+REAL_PROGRAM, REAL_TITLE = "regedit.exe", "Registry Editor"
+
+
+def wait_for_window(host, build, title, seconds=30):
+    end = time.time() + seconds
+    while time.time() < end:
+        if run_quillex(host, build, '/exist /w:"%s"' % title,
+                       stdout=subprocess.DEVNULL).returncode == 0:
+            return
+        time.sleep(0.25)
+    raise WineError("%s did not show its window \"%s\" within %d s" % (REAL_PROGRAM, title,
+                                                                       seconds))
 
 
 def main():
@@ -26,9 +41,16 @@ def main():
         build = Build(args.build)
         with Host(args.prefix) as host:
             host.require(build.arch)
-            with FixtureRun(host, build, DEMO):
-                return host.run(build.arch, [build.quillex] + args.switches,
-                                stdin=None).returncode
+            program = host.popen(build.arch, [REAL_PROGRAM], stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+            try:
+                wait_for_window(host, build, REAL_TITLE)
+                with FixtureRun(host, build, DEMO):
+                    return host.run(build.arch, [build.quillex] + args.switches,
+                                    stdin=None).returncode
+            finally:
+                program.kill()
+                program.wait()
     except WineError as e:
         print("run_demo: %s" % e, file=sys.stderr)
         return 1

@@ -1,0 +1,147 @@
+#!/usr/bin/env python3
+"""Keeps the user's guide true: every example in it must be one a test runs.
+
+Every fenced block in docs/guide.md must follow a marker line:
+- <!-- scenario: NAME --> marks a command example. NAME is a scenario of the
+  corpus (tests/scenarios/corpus/NAME.scn), which runs on the simulated
+  desktop and under Wine. The example's command must be the scenario's raw
+  command line (for PowerShell, the line PowerShell builds from it), its
+  output the scenario's standard output (the keys echoed at questions
+  included) and its exit code, when shown, the scenario's.
+- <!-- batch: NAME --> marks a batch script that tests/wine/guide_batch_test.py
+  runs under Wine's cmd.exe; it must know NAME. <!-- batch-output: NAME -->
+  marks what that script prints, which that test compares.
+Every scenario named guide-* must be shown in the guide.
+
+    check_guide.py docs/guide.md tests/scenarios/corpus
+"""
+import os
+import re
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
+sys.path.insert(0, os.path.join(HERE, "..", "wine"))
+from run_scenarios import Scenario  # noqa: E402
+
+MARKER = re.compile(r"^<!-- (scenario|batch|batch-output): ([\w-]+) -->$")
+CMD_PROMPT, PS_PROMPT = "C:\\> ", "PS C:\\> "
+EXIT_QUERIES = ("echo %errorlevel%", "$LASTEXITCODE")
+# Where the PowerShell examples' quillex.exe lies; PowerShell passes its path.
+PS_PROGRAM = "C:\\Tools\\quillex.exe"
+
+
+def blocks(text):
+    """(marker kind, name, block lines, line number) for every fenced block;
+    kind and name are None for a block without a marker."""
+    lines = text.split("\n")
+    found, i = [], 0
+    while i < len(lines):
+        if lines[i].startswith("```"):
+            start = i
+            i += 1
+            while i < len(lines) and not lines[i].startswith("```"):
+                i += 1
+            m = MARKER.match(lines[start - 1]) if start > 0 else None
+            found.append((m.group(1) if m else None, m.group(2) if m else None,
+                          lines[start + 1:i], start + 1))
+        i += 1
+    return found
+
+
+def powershell_command_line(command):
+    """The command line PowerShell builds for a native program: its path,
+    then each argument, in double quotes when it holds a blank; after --%
+    the rest of the line as typed."""
+    program, _, rest = command.partition(" ")
+    args, line = [], PS_PROGRAM
+    while rest:
+        rest = rest.lstrip(" ")
+        if rest.startswith("--%"):
+            return line + "".join(" " + a for a in args) + " " + rest[3:].lstrip(" ")
+        if rest.startswith("'"):
+            end = rest.index("'", 1)
+            args.append(rest[1:end])
+            rest = rest[end + 1:]
+        else:
+            word, _, rest = rest.partition(" ")
+            args.append(word)
+    return line + "".join(' "%s"' % a if " " in a else " " + a for a in args)
+
+
+def shown_output(scenario):
+    """Standard output as a console shows it: each key echoed after its
+    question, line ends as plain line feeds."""
+    out = scenario.expected_stdout().decode("latin-1")
+    keys = [m.group(1) for m in (re.match(r"call read_console_key\(\) = '(.)', echoed", l)
+                                 for l in scenario.expected) if m]
+    pieces = out.split("(y/n):")
+    shown = pieces[0]
+    for n, piece in enumerate(pieces[1:]):
+        shown += "(y/n):" + (keys[n] if n < len(keys) else "") + piece
+    return shown.replace("\r\n", "\n")
+
+
+def check_scenario(name, lines, corpus):
+    path = os.path.join(corpus, name + ".scn")
+    if not os.path.exists(path):
+        return ["no scenario %s" % path]
+    s = Scenario(path)
+    problems = []
+    prompt = PS_PROMPT if lines and lines[0].startswith(PS_PROMPT) else CMD_PROMPT
+    if not lines or not lines[0].startswith(prompt):
+        return ["the example does not start with a prompt"]
+    command = lines[0][len(prompt):]
+    if prompt == PS_PROMPT:
+        command = powershell_command_line(command)
+    if command != s.option("cmdline"):
+        problems.append("command %r, but the scenario runs %r" % (command, s.option("cmdline")))
+    output, code = [], None
+    for n, line in enumerate(lines[1:], 1):
+        if line.startswith(prompt) and line[len(prompt):] in EXIT_QUERIES:
+            code = lines[n + 1] if n + 1 < len(lines) else None
+            break
+        output.append(line)
+    shown = "".join(l + "\n" for l in output)
+    if shown != shown_output(s):
+        problems.append("output %r, but the scenario prints %r" % (shown, shown_output(s)))
+    expected_exit = [l[5:] for l in s.expected if l.startswith("exit ")]
+    if code is not None and [code] != expected_exit:
+        problems.append("exit code %s, but the scenario ends with %s" % (code, expected_exit))
+    return problems
+
+
+def main():
+    guide, corpus = sys.argv[1], sys.argv[2]
+    from guide_batch_test import BATCH_CASES  # the cases the batch test knows
+    text = open(guide, encoding="utf-8").read()
+    problems, shown = [], set()
+    batches, outputs = set(), set()
+    for kind, name, lines, number in blocks(text):
+        where = "%s:%d" % (guide, number)
+        if kind is None:
+            problems.append("%s: an example without a test marker" % where)
+        elif kind == "scenario":
+            shown.add(name)
+            problems += ["%s: %s: %s" % (where, name, p) for p in check_scenario(name, lines,
+                                                                                 corpus)]
+        elif kind == "batch":
+            batches.add(name)
+            if name not in BATCH_CASES:
+                problems.append("%s: batch %s is not run by guide_batch_test.py" % (where, name))
+        else:
+            outputs.add(name)
+    for name in sorted(batches ^ outputs):
+        problems.append("batch %s needs both its script and its output" % name)
+    for f in sorted(os.listdir(corpus)):
+        if f.startswith("guide-") and f[:-4] not in shown:
+            problems.append("%s is not shown in the guide" % f)
+    for p in problems:
+        print("FAIL " + p)
+    print("guide: %d scenario examples, %d batch scripts, %d problems" % (
+        len(shown), len(batches), len(problems)))
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
