@@ -163,6 +163,7 @@ bool load_desktop(const char *path, Desktop &d, std::string &error) {
         else if (strncmp(line, "keys ", 5) == 0) ok = parse_keys(line + 5, d, error);
         else if (strcmp(line, "churn") == 0) d.churn = true;
         else if (strcmp(line, "unordered") == 0) d.ordered = false;
+        else if (strcmp(line, "titles utf-8") == 0) d.utf8_titles = true;
         else if (strncmp(line, "cmdline ", 8) == 0) {
             // The rest of the line exactly as written, blanks included.
             d.has_command_line = true;

@@ -48,6 +48,7 @@ struct Desktop {
     // the program runs; leave the windows in the order the system gives.
     bool churn = false;
     bool ordered = true;
+    bool utf8_titles = false; // titles are UTF-8; here they are bytes anyway
 };
 
 // Loads the scenario's desktop; false with a message in error on a bad file.

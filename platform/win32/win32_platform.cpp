@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -23,6 +25,32 @@ BOOL CALLBACK forward_window(HWND window, LPARAM context) {
     const Enumeration *e = reinterpret_cast<const Enumeration *>(context);
     return e->callback(handle_of(window), e->value) ? TRUE : FALSE;
 }
+
+// Where the program's code page is UTF-8 (the UTF-8 build declares it), a
+// console shows its titles right only while its own output code page is
+// UTF-8 too: switch it for the run and give it back at exit.
+UINT console_code_page_to_restore = 0;
+
+bool switch_console_to_utf8() {
+    if (GetACP() != CP_UTF8) return false;
+    DWORD mode;
+    if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) return false;
+    const UINT current = GetConsoleOutputCP();
+    if (current != CP_UTF8) {
+        if (!SetConsoleOutputCP(CP_UTF8)) return false;
+        console_code_page_to_restore = current;
+    }
+    // Some C libraries convert console output through their own locale in
+    // text mode, and a character whose bytes reach the console in separate
+    // writes shows as two unknown ones: write bytes as they are, in blocks.
+    // A console starts a new line at a line feed all the same, and the
+    // questions are written out before each key is read.
+    _setmode(_fileno(stdout), _O_BINARY);
+    setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+    return true;
+}
+
+const bool kConsoleSwitched = switch_console_to_utf8();
 
 } // namespace
 
@@ -77,6 +105,7 @@ int argument_count(int argc, char **) { return argc; }
 
 void exit_process(int code) {
     fflush(stdout);
+    if (console_code_page_to_restore) SetConsoleOutputCP(console_code_page_to_restore);
     exit(code);
 }
 

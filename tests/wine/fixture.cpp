@@ -42,9 +42,11 @@ const char *message_name(UINT m) {
     }
 }
 
+// A Unicode window procedure: the system keeps each title as it was given,
+// converted from the code page only when it was given in it.
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     const char *name = message_name(message);
-    if (!name) return DefWindowProcA(hwnd, message, wparam, lparam);
+    if (!name) return DefWindowProcW(hwnd, message, wparam, lparam);
     // A message sent after a post would otherwise be handled first, as sent
     // messages are: handle the posts already queued, so that the report keeps
     // the order in which the messages arrived.
@@ -63,7 +65,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     const bool vanish = w && w->vanishes && !w->gone;
     if (vanish) w->gone = true;
     LeaveCriticalSection(&lock);
-    if (!w) return DefWindowProcA(hwnd, message, wparam, lparam);
+    if (!w) return DefWindowProcW(hwnd, message, wparam, lparam);
     // A vanishing window destroys itself while it handles its first message.
     if (vanish) DestroyWindow(hwnd);
     // Closing is only recorded: the window stays for the final report.
@@ -74,15 +76,29 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
 
 const char kClass[] = "QuillexFixtureWindow";
 
+// With "titles utf-8" the scenario's titles are UTF-8, whatever the code
+// page, and the windows get them as Unicode.
+bool utf8_titles = false;
+
+HWND create_window(const sim::Window *w, DWORD style, HWND parent) {
+    HMENU id = parent ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(w->control_id)) : nullptr;
+    if (!utf8_titles)
+        return CreateWindowExA(0, kClass, w->title.c_str(), style, 10, 10, 300, 200, parent, id,
+                               GetModuleHandleA(nullptr), nullptr);
+    std::wstring title(w->title.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, w->title.c_str(), -1, &title[0],
+                                      static_cast<int>(title.size()));
+    title.resize(n > 0 ? n - 1 : 0);
+    return CreateWindowExW(0, L"QuillexFixtureWindow", title.c_str(), style, 10, 10, 300, 200,
+                           parent, id, GetModuleHandleA(nullptr), nullptr);
+}
+
 HWND create(sim::Window *w, HWND parent) {
     DWORD style = parent ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW;
     if (w->placement == sim::MINIMIZED) style |= WS_MINIMIZE;
     if (w->placement == sim::MAXIMIZED) style |= WS_MAXIMIZE;
     if (parent && !w->visible) style &= ~WS_VISIBLE;
-    HWND h = CreateWindowExA(0, kClass, w->title.c_str(), style, 10, 10, 300, 200, parent,
-                             parent ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(w->control_id))
-                                    : nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+    HWND h = create_window(w, style, parent);
     EnterCriticalSection(&lock);
     model_of[h] = w;
     hwnd_of[w] = h;
@@ -172,11 +188,12 @@ int main(int argc, char **argv) {
         fprintf(stderr, "fixture: %s\n", error.c_str());
         return 2;
     }
-    WNDCLASSA wc = {};
+    utf8_titles = desktop.utf8_titles;
+    WNDCLASSW wc = {};
     wc.lpfnWndProc = window_proc;
     wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kClass;
-    RegisterClassA(&wc);
+    wc.lpszClassName = L"QuillexFixtureWindow";
+    RegisterClassW(&wc);
 
     for (sim::Window *w : desktop.top) {
         if (w->hung) {

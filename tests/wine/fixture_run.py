@@ -35,9 +35,10 @@ def wait_for(path, seconds, process=None):
 class Build:
     """The Windows programs of one cross build folder."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, exe="quillex.exe"):
         self.folder = folder
-        self.quillex = os.path.join(folder, "tool", "quillex.exe")
+        self.exe = exe
+        self.quillex = os.path.join(folder, "tool", exe)
         self.fixture = os.path.join(folder, "tests", "wine", "fixture.exe")
         self.launcher = os.path.join(folder, "tests", "wine", "launcher.exe")
         self.hello = os.path.join(folder, "tests", "wine", "hello.exe")

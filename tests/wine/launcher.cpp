@@ -1,6 +1,10 @@
 // Starts a program with an exact raw command line, so that quoting, ".exe"
 // placement and leading blanks reach GetCommandLineA as a scenario writes
 // them. Standard handles are passed on; the program's exit code is ours.
+// The file holds the command line in UTF-8 and it is passed on as Unicode,
+// as a console hands a program what the user typed: a program whose code
+// page is UTF-8 gets the same bytes back, another one its own code page's
+// rendering of them.
 //
 //     launcher.exe PROGRAM COMMAND_LINE_FILE [STANDARD_INPUT_FILE]
 #include <windows.h>
@@ -19,7 +23,7 @@ int main(int argc, char **argv) {
     fclose(f);
     line[n] = 0;
 
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
@@ -31,8 +35,14 @@ int main(int argc, char **argv) {
     }
     si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    static wchar_t wide_line[32768];
+    static wchar_t program[MAX_PATH];
+    if (!MultiByteToWideChar(CP_UTF8, 0, line, -1, wide_line, 32768) ||
+        !MultiByteToWideChar(CP_ACP, 0, argv[1], -1, program, MAX_PATH))
+        return 251;
     PROCESS_INFORMATION pi;
-    if (!CreateProcessA(argv[1], line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(program, wide_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                        &pi))
         return 252;
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 253;

@@ -35,6 +35,7 @@ def run_answering(host, build, command_line, decide, tmp, seconds=90):
             shown = open(out, "rb").read() if os.path.exists(out) else b""
             asked = QUESTION.findall(shown)
             if len(asked) > len(answers):
+                time.sleep(0.3)  # let quillex start reading: see KEY_DELAY there
                 title = asked[len(answers)].decode("latin-1")
                 key = decide(title)
                 subprocess.run(["tmux", "send-keys", "-t", session, "-l", key], check=True)
