@@ -50,8 +50,7 @@ native() { cmake --preset native && cmake --build --preset native && ctest --pre
 sanitize() { cmake --preset sanitize && cmake --build --preset sanitize && ctest --preset sanitize; }
 cross() { cmake --preset "win32-$1" >/dev/null && cmake --build --preset "win32-$1"; }
 imports() {
-    python3 tests/wine/check_imports.py build/win32-i686/tool/quillex.exe \
-        build/win32-x86_64/tool/quillex.exe
+    python3 tests/wine/check_imports.py build/win32-{i686,x86_64}/tool/quillex{,-utf8}.exe
 }
 
 if [ $wine_only -eq 0 ]; then
@@ -68,6 +67,10 @@ fi
 stage "cross build i686" cross i686
 stage "cross build x86_64" cross x86_64
 stage "import tables" imports
+if [ $wine_only -eq 0 ]; then
+    # Reproducible exes, version information and manifests, the package.
+    stage "release builds" python3 tests/release/check_release.py
+fi
 
 # The corpus against real windows, for each architecture Wine can run here.
 ran_wine=0
@@ -76,6 +79,12 @@ for arch in i686 x86_64; do
         stage "$arch under Wine" python3 tests/wine/run_wine_scenarios.py \
             --build "build/win32-$arch" "${corpus[@]}"
         if [ $wine_only -eq 0 ]; then
+            # The UTF-8 build: the whole corpus, titles in many scripts, and
+            # a real console.
+            stage "$arch under Wine, quillex-utf8.exe" python3 tests/wine/run_wine_scenarios.py \
+                --build "build/win32-$arch" --exe quillex-utf8.exe "${corpus[@]}"
+            stage "$arch under Wine, titles in many scripts on a console" \
+                python3 tests/wine/utf8_console_test.py --build "build/win32-$arch"
             # Listings while other windows keep coming and going.
             stage "$arch under Wine, windows churning" python3 tests/wine/churn_test.py \
                 --build "build/win32-$arch" --runs 100

@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""Checks the release build of each Windows preset:
+
+- reproducible: built twice, from two copies of the sources in different
+  folders into different build folders at different times, every exe of the
+  package comes out byte for byte the same, and no exe holds a path of the
+  machine that built it (the zip itself is not compared: it records the
+  access and change times of the files it packs);
+- every exe carries its version information and its application manifest
+  (read back out of the exe): runs as invoker, the supported Windows
+  versions, and UTF-8 as active code page in quillex-utf8.exe only;
+- every exe is at most 40 KB;
+- the package holds both exes, the user's guide, the README and a
+  SHA256SUMS file that matches them.
+
+    check_release.py [PRESET...]     (default: win32-i686 win32-x86_64)
+"""
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, HERE)
+import pe_resources  # noqa: E402
+
+EXES = ("quillex.exe", "quillex-utf8.exe")
+SIZE_LIMIT = 40 * 1024
+SUPPORTED_OS = ("e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+                "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+                "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a")
+UTF8_SETTING = ('<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">'
+                'UTF-8</activeCodePage>')
+
+failures = []
+
+
+def check(what, ok, seen=""):
+    print("%s %s%s" % ("ok  " if ok else "FAIL", what, (": " + seen) if seen else ""))
+    if not ok:
+        failures.append(what)
+
+
+def project_version():
+    text = open(os.path.join(ROOT, "CMakeLists.txt")).read()
+    return re.search(r"project\(quillex VERSION ([\d.]+)", text).group(1)
+
+
+def copy_sources(target):
+    """The project's files, without builds or history."""
+    def ignore(folder, names):
+        return [n for n in names if n in (".git", "build", "__pycache__")]
+    shutil.copytree(ROOT, target, ignore=ignore)
+
+
+def build(source, folder, preset):
+    for argv in (["cmake", "--preset", preset, "-B", folder],
+                 ["cmake", "--build", folder, "--target", "package"]):
+        p = subprocess.run(argv, cwd=source, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        if p.returncode != 0:
+            raise RuntimeError("%s failed:\n%s" % (" ".join(argv), p.stdout.decode()[-3000:]))
+    return [os.path.join(folder, "tool", e) for e in EXES] + \
+        [os.path.join(folder, n) for n in os.listdir(folder) if n.endswith(".zip")]
+
+
+def sha256(path):
+    return hashlib.sha256(open(path, "rb").read()).hexdigest()
+
+
+def check_reproducible(preset, tmp):
+    first = build(ROOT, os.path.join(tmp, "first-build"), preset)
+    time.sleep(2)  # another clock
+    source = os.path.join(tmp, "elsewhere", "sources")
+    copy_sources(source)
+    second = build(source, os.path.join(tmp, "second", "build"), preset)
+    for a, b in zip(first[:len(EXES)], second[:len(EXES)]):
+        name = os.path.basename(a)
+        same = open(a, "rb").read() == open(b, "rb").read()
+        check("%s: %s built twice is the same bytes" % (preset, name), same,
+              "sha256 %s" % sha256(a) if same else "%s and %s" % (sha256(a), sha256(b)))
+    for exe in first[:len(EXES)] + second[:len(EXES)]:
+        data = open(exe, "rb").read()
+        paths = [p for p in (ROOT, tmp) if p.encode() in data]
+        check("%s: %s holds no build machine path" % (preset, os.path.basename(exe)),
+              not paths, ", ".join(paths))
+    return first
+
+
+def check_resources(preset, exe, version):
+    name = os.path.basename(exe)
+    strings, fixed = pe_resources.version_strings(exe) or ({}, None)
+    numbers = tuple(int(n) for n in (version.split(".") + ["0", "0", "0"])[:4])
+    check("%s: %s version information" % (preset, name),
+          strings.get("FileDescription") == "List, Show, Hide, Close any Window"
+          and strings.get("ProductName") == "Quillex"
+          and strings.get("ProductVersion") == version
+          and strings.get("OriginalFilename") == name and fixed == numbers,
+          "%s %s" % (fixed, strings))
+    manifest = pe_resources.manifest(exe) or ""
+    check("%s: %s manifest runs as invoker, on Windows Vista to 11" % (preset, name),
+          'level="asInvoker"' in manifest and all(g in manifest for g in SUPPORTED_OS))
+    check("%s: %s manifest %s UTF-8 as its code page" % (
+        preset, name, "declares" if "utf8" in name else "leaves out"),
+        (UTF8_SETTING in manifest) == ("utf8" in name))
+
+
+def check_package(preset, package, exes):
+    with zipfile.ZipFile(package) as z:
+        names = sorted(z.namelist())
+        top = os.path.basename(package)[:-4]
+        wanted = sorted(top + "/" + n for n in EXES + ("guide.md", "README.md", "SHA256SUMS"))
+        check("%s: %s holds the exes, the guide, the README and SHA256SUMS" % (
+            preset, os.path.basename(package)), names == wanted, ", ".join(names))
+        sums = dict(reversed(l.split("  ")) for l in
+                    z.read(top + "/SHA256SUMS").decode().splitlines())
+        right = all(hashlib.sha256(z.read(top + "/" + n)).hexdigest() == h
+                    for n, h in sums.items())
+        check("%s: SHA256SUMS matches the packaged files" % preset,
+              right and sorted(sums) == sorted(n.split("/")[1] for n in wanted
+                                               if not n.endswith("/SHA256SUMS")))
+    for exe in exes:
+        size = os.path.getsize(exe)
+        check("%s: %s is at most 40 KB" % (preset, os.path.basename(exe)), size <= SIZE_LIMIT,
+              "%d bytes" % size)
+
+
+def main():
+    presets = sys.argv[1:] or ["win32-i686", "win32-x86_64"]
+    version = project_version()
+    for preset in presets:
+        with tempfile.TemporaryDirectory(prefix="release") as tmp:
+            try:
+                built = check_reproducible(preset, tmp)
+            except RuntimeError as e:
+                check("%s: builds" % preset, False, str(e))
+                continue
+            exes, package = built[:len(EXES)], built[len(EXES)]
+            for exe in exes:
+                check_resources(preset, exe, version)
+            check_package(preset, package, exes)
+    print("release: %d failed" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
