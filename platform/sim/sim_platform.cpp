@@ -293,7 +293,8 @@ int EnumChildWindows(WindowHandle parent, WindowCallback callback, intptr_t valu
 int GetWindowTextA(WindowHandle h, char *buffer, int size) {
     int copied = 0;
     if (size > 0) {
-        const std::string title = live(h) ? live(h)->title : std::string();
+        const sim::Window *w = live(h);
+        const std::string title = w ? w->title : std::string();
         copied = int(title.size()) < size - 1 ? int(title.size()) : size - 1;
         memcpy(buffer, title.data(), size_t(copied));
         buffer[copied] = 0;
@@ -311,19 +312,22 @@ int IsWindowVisible(WindowHandle h) {
 }
 
 int IsZoomed(WindowHandle h) {
-    const int zoomed = live(h) && live(h)->placement == sim::MAXIMIZED;
+    const sim::Window *w = live(h);
+    const int zoomed = w && w->placement == sim::MAXIMIZED;
     trace("IsZoomed(%s) = %d", name(h), zoomed);
     return zoomed;
 }
 
 int IsIconic(WindowHandle h) {
-    const int iconic = live(h) && live(h)->placement == sim::MINIMIZED;
+    const sim::Window *w = live(h);
+    const int iconic = w && w->placement == sim::MINIMIZED;
     trace("IsIconic(%s) = %d", name(h), iconic);
     return iconic;
 }
 
 int GetDlgCtrlID(WindowHandle h) {
-    const int id = live(h) ? live(h)->control_id : 0;
+    const sim::Window *w = live(h);
+    const int id = w ? w->control_id : 0;
     trace("GetDlgCtrlID(%s) = %d", name(h), id);
     return id;
 }

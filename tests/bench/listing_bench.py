@@ -6,7 +6,6 @@ and peak memory per size, so that linear growth can be checked.
     listing_bench.py build/native/tool/quillex [sizes...]
 """
 import os
-import resource
 import subprocess
 import sys
 import tempfile

@@ -22,14 +22,9 @@ READY_SECONDS = 30
 
 def wait_for(path, seconds, process=None):
     """Waits until path exists; gives up early when process has ended."""
-    end = time.time() + seconds
-    while time.time() < end:
-        if os.path.exists(path):
-            return True
-        if process is not None and process.poll() is not None:
-            return os.path.exists(path)
-        time.sleep(0.05)
-    return False
+    wait_until(lambda: os.path.exists(path) or (process is not None and
+                                                process.poll() is not None), seconds)
+    return os.path.exists(path)
 
 
 class Build:
@@ -49,15 +44,40 @@ class Build:
         self.arch = pe_arch(self.quillex)
 
 
-def run_quillex(host, build, args, **kwargs):
-    """Runs quillex.exe through the launcher with exactly the raw command line
-    "quillex.exe ARGS": quotes reach it as written, which they would not if
-    Wine built the command line from separate arguments."""
+def run_command_line(host, build, command_line, **kwargs):
+    """Runs quillex.exe through the launcher with exactly this raw command
+    line: quotes reach it as written, which they would not if Wine built the
+    command line from separate arguments."""
     with tempfile.TemporaryDirectory() as tmp:
         cmd_file = os.path.join(tmp, "cmdline")
         with open(cmd_file, "wb") as f:
-            f.write(("quillex.exe " + args).encode("latin-1"))
+            f.write(command_line.encode("latin-1"))
         return host.run(build.arch, [build.launcher, build.quillex, winpath(cmd_file)], **kwargs)
+
+
+def run_quillex(host, build, args, **kwargs):
+    """Runs quillex.exe with the raw command line "quillex.exe ARGS"."""
+    return run_command_line(host, build, "quillex.exe " + args, **kwargs)
+
+
+def window_exists(host, build, title):
+    return run_quillex(host, build, '/exist /w:"%s"' % title,
+                       stdout=subprocess.DEVNULL).returncode == 0
+
+
+def wait_until(condition, seconds):
+    end = time.time() + seconds
+    while time.time() < end:
+        if condition():
+            return True
+        time.sleep(0.05)
+    return condition()
+
+
+def wait_for_window(host, build, title, present=True, seconds=30):
+    """Waits until a window of that title exists (or, present false, until
+    none does), as the user's guide's batch recipe does; False on time out."""
+    return wait_until(lambda: window_exists(host, build, title) == present, seconds)
 
 
 class FixtureRun:

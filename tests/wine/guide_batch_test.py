@@ -12,11 +12,10 @@ import re
 import subprocess
 import sys
 import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import Build, run_quillex  # noqa: E402
+from fixture_run import Build, run_quillex, wait_for_window, window_exists  # noqa: E402
 from winehost import Host, WineError, winpath  # noqa: E402
 
 NOTEPAD = "Untitled - Notepad"
@@ -26,25 +25,16 @@ GUIDE = os.path.join(HERE, "..", "..", "docs", "guide.md")
 class Desk:
     """Wine's Notepad, started and brought to the state a recipe needs."""
 
-    def __init__(self, host, build, tmp):
-        self.host, self.build, self.tmp = host, build, tmp
+    def __init__(self, host, build):
+        self.host, self.build = host, build
         self.typist = os.path.join(build.folder, "tests", "wine", "typist.exe")
 
-    def quillex(self, args):
-        return run_quillex(self.host, self.build, args, stdout=subprocess.PIPE,
-                           stderr=subprocess.PIPE, timeout=120)
-
     def exists(self, title):
-        return self.quillex('/w:"%s" /exist' % title).returncode == 0
+        return window_exists(self.host, self.build, title)
 
-    def wait_for(self, title, present=True, seconds=30):
-        end = time.time() + seconds
-        while time.time() < end:
-            if self.exists(title) == present:
-                return
-            time.sleep(0.25)
-        raise WineError("%s did not %s within %d s" % (title, "appear" if present else "go",
-                                                       seconds))
+    def wait_for(self, title, present=True):
+        if not wait_for_window(self.host, self.build, title, present):
+            raise WineError("%s did not %s within 30 s" % (title, "appear" if present else "go"))
 
     def start_notepad(self):
         self.host.popen(self.build.arch, ["notepad.exe"], stdout=subprocess.DEVNULL,
@@ -56,7 +46,8 @@ class Desk:
             raise WineError("could not type into Notepad")
 
     def ask_to_save(self):
-        self.quillex('/w:"%s" /close' % NOTEPAD)
+        run_quillex(self.host, self.build, '/w:"%s" /close' % NOTEPAD,
+                    stdout=subprocess.DEVNULL)
         self.wait_for("Notepad")
 
     def clear(self):
@@ -99,7 +90,7 @@ def main():
     try:
         build = Build(args.build)
         with Host(args.prefix) as host, tempfile.TemporaryDirectory() as tmp:
-            desk = Desk(host, build, tmp)
+            desk = Desk(host, build)
             env = dict(host.env_for(build.arch), WINEPATH=winpath(os.path.dirname(build.quillex)))
             for recipe, (prepare, holds) in BATCH_CASES.items():
                 script = blocks.get(("batch", recipe))

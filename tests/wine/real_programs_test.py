@@ -29,7 +29,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import Build, run_quillex  # noqa: E402
+from fixture_run import (Build, run_quillex, wait_for_window, wait_until,  # noqa: E402
+                         window_exists)
 from terminal_run import run_answering  # noqa: E402
 from winehost import Host, WineError  # noqa: E402
 
@@ -73,15 +74,7 @@ class Suite:
         return got
 
     def exists(self, title):
-        return self.quillex('/w:"%s" /exist' % title)[0] == 0
-
-    def wait_until(self, condition, seconds):
-        end = time.time() + seconds
-        while time.time() < end:
-            if condition():
-                return True
-            time.sleep(0.25)
-        return condition()
+        return window_exists(self.host, self.build, title)
 
     def listing_line(self, title):
         out = self.quillex("/listwin")[1]
@@ -94,9 +87,8 @@ class Suite:
                                                     stdout=subprocess.DEVNULL,
                                                     stderr=subprocess.DEVNULL)
         for exe, title in PROGRAMS:
-            # The batch recipe "wait until a window exists", in Python.
-            self.check(exe, "its main window appears", self.wait_until(
-                lambda: self.exists(title), 30), "/exist /w:\"%s\"" % title)
+            self.check(exe, "its main window appears",
+                       wait_for_window(self.host, self.build, title), "/exist /w:\"%s\"" % title)
 
     def stop(self):
         for p in self.processes.values():
@@ -137,7 +129,7 @@ class Suite:
     def close_without_work(self):
         self.expect_run("clock.exe", "closed, nothing to save", "/w:Clock /close /log", 0,
                         b"Sent ShutDown Message to Clock \r\n")
-        self.check("clock.exe", "its program ends", self.wait_until(
+        self.check("clock.exe", "its program ends", wait_until(
             lambda: not self.running(CLOCK), 10), "process exit code %s" %
             self.processes[CLOCK].poll())
         self.expect_run("clock.exe", "/exist then says it is gone", "/w:Clock /exist /log", 1,
@@ -179,13 +171,13 @@ class Suite:
         pressed = self.press("Cancel")
         self.check("notepad.exe", "Cancel answered each question", pressed == 2,
                    "%d questions" % pressed)
-        self.check("notepad.exe", "carries on after Cancel", self.wait_until(
+        self.check("notepad.exe", "carries on after Cancel", wait_until(
             lambda: not self.exists(QUESTION), 5) and self.running(NOTEPAD) and
             self.exists(NOTEPAD), "process running %s" % self.running(NOTEPAD))
         self.expect_run("notepad.exe", "close refused again", '/w:"%s" /close /log' % NOTEPAD, 0,
                         b"Sent ShutDown Message to Untitled - Notepad - failed\r\n")
         self.check("notepad.exe", "No answered a question", self.press("&No") >= 1, "")
-        self.check("notepad.exe", "ends after No", self.wait_until(
+        self.check("notepad.exe", "ends after No", wait_until(
             lambda: not self.running(NOTEPAD), 10), "process exit code %s" %
             self.processes[NOTEPAD].poll())
         self.expect_run("notepad.exe", "/exist then says it is gone",

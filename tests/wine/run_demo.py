@@ -9,26 +9,14 @@ import argparse
 import os
 import subprocess
 import sys
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import Build, FixtureRun, run_quillex  # noqa: E402
+from fixture_run import Build, FixtureRun, wait_for_window  # noqa: E402
 from winehost import Host, WineError  # noqa: E402
 
 DEMO = os.path.join(HERE, "..", "scenarios", "demo.desktop")
 REAL_PROGRAM, REAL_TITLE = "regedit.exe", "Registry Editor"
-
-
-def wait_for_window(host, build, title, seconds=30):
-    end = time.time() + seconds
-    while time.time() < end:
-        if run_quillex(host, build, '/exist /w:"%s"' % title,
-                       stdout=subprocess.DEVNULL).returncode == 0:
-            return
-        time.sleep(0.25)
-    raise WineError("%s did not show its window \"%s\" within %d s" % (REAL_PROGRAM, title,
-                                                                       seconds))
 
 
 def main():
@@ -44,7 +32,9 @@ def main():
             program = host.popen(build.arch, [REAL_PROGRAM], stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
             try:
-                wait_for_window(host, build, REAL_TITLE)
+                if not wait_for_window(host, build, REAL_TITLE):
+                    raise WineError("%s did not show its window \"%s\" within 30 s" % (
+                        REAL_PROGRAM, REAL_TITLE))
                 with FixtureRun(host, build, DEMO):
                     return host.run(build.arch, [build.quillex] + args.switches,
                                     stdin=None).returncode

@@ -29,8 +29,9 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
 from run_scenarios import Scenario, compare, out_lines, stdout_target  # noqa: E402
-from fixture_run import Build, FixtureRun, wait_for  # noqa: E402
-from winehost import Host, WineError, winpath  # noqa: E402
+from fixture_run import Build, FixtureRun, run_command_line  # noqa: E402
+from terminal_run import KEY_DELAY, quillex_in_terminal  # noqa: E402
+from winehost import Host, WineError  # noqa: E402
 
 # Wine has top-level windows of its own ("Default IME", one per GUI thread).
 # They are not part of any scenario; their listing lines are dropped before
@@ -41,19 +42,15 @@ WINE_OWN_LINE = re.compile(rb'"Default IME"[^\n]*\n')
 TMUX_KEYS = {"^C": "C-c", "<enter>": "Enter", "<esc>": "Escape", "<space>": "Space",
              "<up>": "Up", "<down>": "Down", "<left>": "Left", "<right>": "Right",
              "<home>": "Home", "<del>": "DC", "<f1>": "F1", "<f10>": "F10"}
-# A key sent the moment its question shows may reach the console before
-# quillex has turned the console's own echo off, and then shows twice:
-# give it time to start reading first.
-KEY_DELAY = 0.3
 # Keys without a character answer two questions: their lead byte and key code.
 TWO_BYTE_KEYS = {"<up>", "<down>", "<left>", "<right>", "<home>", "<del>", "<f1>", "<f10>"}
 
 
-def run_piped(host, build, cmd_file, scenario):
+def run_piped(host, build, scenario):
     target = stdout_target(scenario)
     try:
-        p = host.run(build.arch, [build.launcher, build.quillex, winpath(cmd_file)],
-                     stdout=target or subprocess.PIPE, stderr=subprocess.PIPE, timeout=90)
+        p = run_command_line(host, build, scenario.option("cmdline") or "",
+                             stdout=target or subprocess.PIPE, stderr=subprocess.PIPE, timeout=90)
     finally:
         if target:
             target.close()
@@ -65,11 +62,9 @@ def printable(data):
     return "".join(chr(b) for b in data if 32 < b < 127)
 
 
-def run_in_terminal(host, build, cmd_file, keys, tmp):
-    """Runs under tmux; sends each key once the question it answers is shown."""
-    out, rc = os.path.join(tmp, "out"), os.path.join(tmp, "rc")
-    session = "quillex%d" % os.getpid()
-    # The terminal passes Ctrl+C on as input instead of a signal.
+def run_in_terminal(host, build, command_line, keys, tmp):
+    """Runs in a terminal; sends each key once the question it answers is
+    shown, and "n" to the questions about Wine's own windows after them."""
     # quillex's standard input is a file of "y" answers: the questions must
     # read the console itself, never standard input. (Wine's terminal console
     # reads the terminal through the Unix standard input, so the redirection
@@ -77,61 +72,47 @@ def run_in_terminal(host, build, cmd_file, keys, tmp):
     answers = os.path.join(tmp, "stdin")
     with open(answers, "wb") as f:
         f.write(b"yyyyyyyyyyyyyyyy\r\n" * 8)
-    # The pane stays open after the run so that the echo can be read off it.
-    shell = "stty -isig; %s '%s' '%s' '%s' '%s' > '%s'; echo $? > '%s'; sleep 60" % (
-        host.shell_prefix(build.arch), build.launcher, build.quillex, winpath(cmd_file),
-        winpath(answers), out, rc)
-    subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "200", "-y", "50", shell],
-                   check=True)
     schedule, answered = [], 0  # (question number, key)
     for k in keys:
         schedule.append((answered + 1, k))
         answered += 2 if k in TWO_BYTE_KEYS else 1
-    sent, extra, deadline = 0, answered, time.time() + 90
-    try:
-        while not os.path.exists(rc) and time.time() < deadline:
-            shown = open(out, "rb").read().count(b"(y/n):") if os.path.exists(out) else 0
-            if sent < len(schedule) and shown >= schedule[sent][0]:
-                time.sleep(KEY_DELAY)
-                name = TMUX_KEYS.get(schedule[sent][1])
-                args = [name] if name else ["-l", schedule[sent][1]]
-                subprocess.run(["tmux", "send-keys", "-t", session] + args, check=True)
-                sent += 1
-            elif sent == len(schedule) and shown > extra:
-                time.sleep(KEY_DELAY)
-                subprocess.run(["tmux", "send-keys", "-t", session, "-l", "n"], check=True)
-                extra += 1
-            time.sleep(0.05)
-        wait_for(rc, 2)
-        pane = subprocess.run(["tmux", "capture-pane", "-p", "-t", session],
-                              stdout=subprocess.PIPE).stdout
-    finally:
-        subprocess.run(["tmux", "kill-session", "-t", session], stderr=subprocess.DEVNULL)
-    code = int(open(rc).read()) if os.path.exists(rc) else "timeout"
+    sent = {"keys": 0, "questions": answered}
+
+    def react(shown, send):
+        asked = shown.count(b"(y/n):")
+        if sent["keys"] < len(schedule) and asked >= schedule[sent["keys"]][0]:
+            time.sleep(KEY_DELAY)
+            key = schedule[sent["keys"]][1]
+            send(*([TMUX_KEYS[key]] if key in TMUX_KEYS else ["-l", key]))
+            sent["keys"] += 1
+        elif sent["keys"] == len(schedule) and asked > sent["questions"]:
+            time.sleep(KEY_DELAY)
+            send("-l", "n")
+            sent["questions"] += 1
+
+    code, stdout, pane = quillex_in_terminal(host, build, command_line, react, tmp, answers)
     # The keys echoed on the console, with the "n" answers to Wine's own
     # windows' questions (sent after the scenario's keys) left off.
     echo = printable(pane)
-    extra_answers = extra - answered
+    extra_answers = sent["questions"] - answered
     if extra_answers and echo.endswith("n" * extra_answers):
         echo = echo[:len(echo) - extra_answers]
-    return code, open(out, "rb").read() if os.path.exists(out) else b"", echo
+    return code, stdout, echo
 
 
 def run_scenario(host, build, scenario):
     with tempfile.TemporaryDirectory() as tmp:
-        cmd_file = os.path.join(tmp, "cmdline")
-        with open(cmd_file, "wb") as f:
-            f.write((scenario.option("cmdline") or "").encode("latin-1"))
         with FixtureRun(host, build, scenario.path) as fixture:
             keys = (scenario.option("keys") or "none").split()
             echo = []
             start = time.time()
             stderr = b""
             if keys and keys != ["none"]:
-                code, stdout, echoed = run_in_terminal(host, build, cmd_file, keys, tmp)
+                code, stdout, echoed = run_in_terminal(
+                    host, build, scenario.option("cmdline") or "", keys, tmp)
                 echo = ["echo " + echoed]
             else:
-                code, stdout, stderr = run_piped(host, build, cmd_file, scenario)
+                code, stdout, stderr = run_piped(host, build, scenario)
             seconds = time.time() - start
         states = fixture.report
     stdout = WINE_OWN_LINE.sub(b"", stdout)

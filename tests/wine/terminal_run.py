@@ -1,6 +1,6 @@
-"""Runs quillex.exe under Wine in a real terminal (tmux), where it has a
-console, and answers each of its y/n questions as a test decides from the
-window's title: the way a user at the keyboard answers them.
+"""Runs Windows programs under Wine in a real terminal (tmux), where they
+have a console: quillex.exe with its y/n questions answered as a test
+decides, or any command whose screen a test reads.
 """
 import os
 import re
@@ -11,41 +11,72 @@ from winehost import winpath
 
 QUESTION = re.compile(rb'"(.*)"(?: - Iconized| - Maximized)?(?: - Hidden)?'
                       rb'\. Do (?:Show|Hide)\? \(y/n\):')
+# A key sent the moment its question shows may reach the console before
+# quillex has turned the console's own echo off, and then shows twice:
+# give it time to start reading first.
+KEY_DELAY = 0.3
 
 
-def run_answering(host, build, command_line, decide, tmp, seconds=90):
-    """Runs quillex.exe with the exact raw command line; decide(title) gives
-    "y" or "n" for each question. Returns (exit code, standard output, the
-    (title, answer) pairs in order)."""
+def in_terminal(shell, finished, react=None, seconds=90):
+    """Runs the shell command line in a tmux pane, which stays open after it
+    ends. Until the file `finished` exists, calls react(send) every 50 ms,
+    where send(*keys) types tmux keys into the pane. Returns the pane's text."""
+    session = "quillex-terminal%d" % os.getpid()
+    subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "200", "-y", "50",
+                    shell + "; sleep 60"], check=True)
+
+    def send(*keys):
+        subprocess.run(["tmux", "send-keys", "-t", session] + list(keys), check=True)
+
+    try:
+        deadline = time.time() + seconds
+        while not os.path.exists(finished) and time.time() < deadline:
+            if react:
+                react(send)
+            time.sleep(0.05)
+        return subprocess.run(["tmux", "capture-pane", "-p", "-t", session],
+                              stdout=subprocess.PIPE).stdout
+    finally:
+        subprocess.run(["tmux", "kill-session", "-t", session], stderr=subprocess.DEVNULL)
+
+
+def quillex_in_terminal(host, build, command_line, react, tmp, stdin_file=None):
+    """Runs quillex.exe through the launcher with the exact raw command line,
+    its standard output to a file; react(output so far, send) is called as
+    it runs. Returns (exit code or "timeout", standard output, pane text)."""
     cmd_file, out, rc = (os.path.join(tmp, n) for n in ("cmdline", "out", "rc"))
     for path in (out, rc):
         if os.path.exists(path):
             os.unlink(path)
     with open(cmd_file, "wb") as f:
         f.write(command_line.encode("latin-1"))
-    session = "quillex-answers%d" % os.getpid()
-    # The terminal passes Ctrl+C on as a key; the pane stays until killed.
-    shell = "stty -isig; %s '%s' '%s' '%s' > '%s'; echo $? > '%s'; sleep 60" % (
-        host.shell_prefix(build.arch), build.launcher, build.quillex, winpath(cmd_file), out, rc)
-    subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "200", "-y", "50", shell],
-                   check=True)
-    answers, deadline = [], time.time() + seconds
-    try:
-        while not os.path.exists(rc) and time.time() < deadline:
-            shown = open(out, "rb").read() if os.path.exists(out) else b""
-            asked = QUESTION.findall(shown)
-            if len(asked) > len(answers):
-                time.sleep(0.3)  # let quillex start reading: see KEY_DELAY there
-                title = asked[len(answers)].decode("latin-1")
-                key = decide(title)
-                subprocess.run(["tmux", "send-keys", "-t", session, "-l", key], check=True)
-                answers.append((title, key))
-            time.sleep(0.05)
-        end = time.time() + 2
-        while not os.path.exists(rc) and time.time() < end:
-            time.sleep(0.05)
-    finally:
-        subprocess.run(["tmux", "kill-session", "-t", session], stderr=subprocess.DEVNULL)
-    code = int(open(rc).read()) if os.path.exists(rc) else "timeout"
-    stdout = open(out, "rb").read() if os.path.exists(out) else b""
+    # The terminal passes Ctrl+C on as a key instead of a signal.
+    # The exit code appears in one step, once the output is complete.
+    shell = "stty -isig; %s '%s' '%s' '%s'%s > '%s'; echo $? > '%s.part'; mv '%s.part' '%s'" % (
+        host.shell_prefix(build.arch), build.launcher, build.quillex, winpath(cmd_file),
+        " '%s'" % winpath(stdin_file) if stdin_file else "", out, rc, rc, rc)
+
+    def read(path):
+        return open(path, "rb").read() if os.path.exists(path) else b""
+
+    pane = in_terminal(shell, rc, lambda send: react(read(out), send))
+    code = read(rc).strip()
+    return (int(code) if code else "timeout"), read(out), pane
+
+
+def run_answering(host, build, command_line, decide, tmp):
+    """Runs quillex.exe in a terminal; decide(title) gives "y" or "n" for each
+    question. Returns (exit code, standard output, the (title, answer) pairs
+    in order)."""
+    answers = []
+
+    def react(shown, send):
+        asked = QUESTION.findall(shown)
+        if len(asked) > len(answers):
+            time.sleep(KEY_DELAY)
+            title = asked[len(answers)].decode("latin-1")
+            answers.append((title, decide(title)))
+            send("-l", answers[-1][1])
+
+    code, stdout, _ = quillex_in_terminal(host, build, command_line, react, tmp)
     return code, stdout, answers

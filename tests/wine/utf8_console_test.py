@@ -7,13 +7,13 @@ classic build on the same desktop shows what its code page can.
 """
 import argparse
 import os
-import subprocess
 import sys
-import time
+import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from fixture_run import Build, FixtureRun  # noqa: E402
+from terminal_run import in_terminal  # noqa: E402
 from winehost import Host, WineError, winpath  # noqa: E402
 
 DESKTOP = os.path.join(HERE, "..", "scenarios", "corpus", "utf8-listing.scn")
@@ -28,26 +28,13 @@ EXPECTED = {
 }
 
 
-def on_console(host, build, commands):
+def on_console(host, build, commands, tmp):
     """Runs "cmd /c COMMANDS" in a terminal; returns the lines it showed."""
-    session = "quillex-console%d" % os.getpid()
-    done = os.path.join(os.path.dirname(os.path.abspath(build.folder)), ".console-done")
+    done = os.path.join(tmp, "done")
     if os.path.exists(done):
         os.unlink(done)
-    shell = "export LANG=C.UTF-8; %s cmd.exe /c '%s'; touch '%s'; sleep 30" % (
-        host.shell_prefix(build.arch), commands, done)
-    subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "160", "-y", "40", shell],
-                   check=True)
-    try:
-        end = time.time() + 60
-        while not os.path.exists(done) and time.time() < end:
-            time.sleep(0.1)
-        pane = subprocess.run(["tmux", "capture-pane", "-p", "-t", session],
-                              stdout=subprocess.PIPE).stdout
-    finally:
-        subprocess.run(["tmux", "kill-session", "-t", session], stderr=subprocess.DEVNULL)
-        if os.path.exists(done):
-            os.unlink(done)
+    pane = in_terminal("export LANG=C.UTF-8; %s cmd.exe /c '%s'; touch '%s'" % (
+        host.shell_prefix(build.arch), commands, done), done)
     return [l for l in pane.decode("utf-8", "replace").splitlines() if l.strip()]
 
 
@@ -61,11 +48,12 @@ def main():
     try:
         build = Build(args.build)
         code_page = winpath(os.path.join(build.folder, "tests", "wine", "console_code_page.exe"))
-        with Host(args.prefix) as host, FixtureRun(host, build, DESKTOP):
-            before = on_console(host, build, code_page)
+        with Host(args.prefix) as host, FixtureRun(host, build, DESKTOP), \
+                tempfile.TemporaryDirectory() as tmp:
+            before = on_console(host, build, code_page, tmp)
             for exe, titles in EXPECTED.items():
                 quillex = winpath(os.path.join(build.folder, "tool", exe))
-                shown = on_console(host, build, "%s /listwin & %s" % (quillex, code_page))
+                shown = on_console(host, build, "%s /listwin & %s" % (quillex, code_page), tmp)
                 listed = [l for l in shown if l.startswith('"') and "Default IME" not in l]
                 ok = listed == titles and shown[-1:] == before
                 failed += not ok
