@@ -24,19 +24,28 @@ enum Message : unsigned {
     WM_COMMAND = 0x111,
 };
 
-// Flag of SendMessageTimeoutA: give up at once on a window that is hung.
-enum { SMTO_ABORTIFHUNG = 2 };
+// Flags of SendMessageTimeoutA: give up at once on a window that is hung;
+// let the time limit run only while the window's thread handles no messages.
+enum { SMTO_ABORTIFHUNG = 2, SMTO_NOTIMEOUTIFNOTHUNG = 8 };
+
+// Why a call failed: the window's program refused our message (it runs with
+// higher rights), the window did not answer in time, or it does not exist.
+enum { ERROR_ACCESS_DENIED = 5, ERROR_INVALID_WINDOW_HANDLE = 1400, ERROR_TIMEOUT = 1460 };
 
 WindowHandle FindWindowA(const char *class_name, const char *title);
 int ShowWindow(WindowHandle window, int command);
 // Hands the show command to the window's own thread and returns at once,
 // without waiting for that thread to apply it.
 int ShowWindowAsync(WindowHandle window, int command);
-// Sends and waits at most timeout_ms for the answer; returns 0 when the
-// window did not answer in time (or does not exist), non-zero otherwise.
+// Sends and waits at most timeout_ms for the answer (with
+// SMTO_NOTIMEOUTIFNOTHUNG, as long as the window's thread keeps handling
+// messages); returns 0 when the window refused the message, did not answer
+// in time or does not exist (GetLastError says which), non-zero otherwise.
 intptr_t SendMessageTimeoutA(WindowHandle window, unsigned message, uintptr_t wparam,
                              intptr_t lparam, unsigned flags, unsigned timeout_ms,
                              uintptr_t *answer);
+// The error of the last call on this thread that failed.
+unsigned GetLastError();
 int PostMessageA(WindowHandle window, unsigned message, uintptr_t wparam, intptr_t lparam);
 int EnumWindows(WindowCallback callback, intptr_t value);
 int EnumChildWindows(WindowHandle parent, WindowCallback callback, intptr_t value);

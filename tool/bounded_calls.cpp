@@ -1,12 +1,13 @@
-// Calls on other programs' windows that end in bounded time even when the
-// window's program has stopped answering.
+// Calls on other programs' windows that end in bounded time once the
+// window's program has stopped answering, and only then.
 #include "window_tool.h"
 
 using namespace platform;
 
 namespace {
 
-// The longest wait for a window's program to answer.
+// How long a program may go without handling messages before it counts as
+// hung, as Windows itself judges it.
 const unsigned kAnswerWaitMs = 5000;
 
 } // namespace
@@ -16,22 +17,34 @@ bool send_bounded(WindowHandle window, unsigned message, uintptr_t wparam, uintp
                                answer) != 0;
 }
 
-bool window_answers(WindowHandle window) {
+bool send_while_answering(WindowHandle window, unsigned message, uintptr_t wparam,
+                          uintptr_t *answer) {
+    // A program that first asks its user (save changes?) keeps handling
+    // messages meanwhile: the answer is the user's, however long it takes.
+    return SendMessageTimeoutA(window, message, wparam, 0,
+                               SMTO_ABORTIFHUNG | SMTO_NOTIMEOUTIFNOTHUNG, kAnswerWaitMs,
+                               answer) != 0;
+}
+
+bool window_takes_show_at_once(WindowHandle window) {
     // The null handle is nobody's window: ShowWindow returns at once for it.
     if (!window) return true;
     uintptr_t ignored;
-    return send_bounded(window, WM_NULL, 0, &ignored);
+    if (send_bounded(window, WM_NULL, 0, &ignored)) return true;
+    // A program with higher rights refuses our messages at once; it is not
+    // hung, and the system still shows and hides its windows for us.
+    return GetLastError() == ERROR_ACCESS_DENIED;
 }
 
-void show_window(WindowHandle window, int command, bool answers) {
+void show_window(WindowHandle window, int command, bool at_once) {
     // ShowWindow waits for the window's thread, so a script that checks the
     // window right after sees the change; a thread that does not answer
     // would make it wait for ever, so that window gets the command to apply
     // when it wakes.
-    if (answers) ShowWindow(window, command);
+    if (at_once) ShowWindow(window, command);
     else ShowWindowAsync(window, command);
 }
 
 void show_window_bounded(WindowHandle window, int command) {
-    show_window(window, command, window_answers(window));
+    show_window(window, command, window_takes_show_at_once(window));
 }

@@ -12,19 +12,19 @@ namespace {
 bool close_window(WindowHandle window) {
     bool shut_down = false;
     uintptr_t answer = 0;
-    // No answer to the query counts as a refusal; none to the end of the
-    // session counts as a failure.
-    if (send_bounded(window, WM_QUERYENDSESSION, 0, &answer) && answer != 0) {
+    // A program that stopped answering, or refused our message, counts as
+    // saying no to the query; to the end of the session, as failing.
+    if (send_while_answering(window, WM_QUERYENDSESSION, 0, &answer) && answer != 0) {
         uintptr_t ended = 1;
-        shut_down = send_bounded(window, WM_ENDSESSION, 1, &ended) && ended == 0;
+        shut_down = send_while_answering(window, WM_ENDSESSION, 1, &ended) && ended == 0;
     }
     return shut_down;
 }
 
 void finish_close(WindowHandle window) {
     uintptr_t ignored;
-    send_bounded(window, WM_QUIT, 1, &ignored);
-    send_bounded(window, WM_CLOSE, 0, &ignored);
+    send_while_answering(window, WM_QUIT, 1, &ignored);
+    send_while_answering(window, WM_CLOSE, 0, &ignored);
 }
 
 bool any_action_requested(const WindowToolOptions &o) {
@@ -54,9 +54,9 @@ void run_window_actions() {
     // Under listwin alone the target may be null; the calls are made all the
     // same and their lines report what the platform answered.
     if (o.minimize) {
-        const bool answers = window_answers(target);
-        show_window(target, SW_RESTORE, answers);
-        show_window(target, SW_MINIMIZE, answers);
+        const bool at_once = window_takes_show_at_once(target);
+        show_window(target, SW_RESTORE, at_once);
+        show_window(target, SW_MINIMIZE, at_once);
         if (o.log) printf("minimized window: %s\n", title);
     }
     if (o.restore) {

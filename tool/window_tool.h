@@ -43,16 +43,23 @@ enum { kExitOutputFailed = 2 };
 // order and ends the process with the tool's exit code.
 [[noreturn]] void run_window_actions();
 
-// Sends with a bounded wait; false when the window did not answer in time.
+// Sends with a bounded wait; false when the window did not answer in time
+// or refused the message.
 bool send_bounded(platform::WindowHandle window, unsigned message, uintptr_t wparam,
                   uintptr_t *answer);
 
-// Whether the window's program answers within the bounded wait.
-bool window_answers(platform::WindowHandle window);
+// Sends and waits for as long as the window's program keeps handling
+// messages; gives up only on one that has stopped (is hung), or refuses.
+bool send_while_answering(platform::WindowHandle window, unsigned message, uintptr_t wparam,
+                          uintptr_t *answer);
 
-// Gives the window a show command: at once when it answers, otherwise handed
-// over for it to apply when it wakes.
-void show_window(platform::WindowHandle window, int command, bool answers);
+// Whether ShowWindow on the window comes back: its program answers within
+// the bounded wait, or refuses our messages outright.
+bool window_takes_show_at_once(platform::WindowHandle window);
+
+// Gives the window a show command: at once, or handed over for a window
+// that does not answer to apply when it wakes.
+void show_window(platform::WindowHandle window, int command, bool at_once);
 void show_window_bounded(platform::WindowHandle window, int command);
 
 // Listing callbacks handed to the window enumerations.

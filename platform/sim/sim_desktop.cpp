@@ -54,6 +54,8 @@ bool apply_attribute(Window &w, const std::string &a) {
     else if (a == "minimized") w.placement = MINIMIZED;
     else if (a == "maximized") w.placement = MAXIMIZED;
     else if (a == "hung") w.hung = true;
+    else if (a == "refuses") w.refuses = true;
+    else if (a.compare(0, 5, "asks=") == 0) w.asks_seconds = atoi(a.c_str() + 5);
     else if (a == "post-fails") w.post_fails = true;
     else if (a == "vanishes") w.vanishes = true;
     else if (a.compare(0, 3, "id=") == 0) w.control_id = atoi(a.c_str() + 3);

@@ -22,6 +22,8 @@ struct Window {
     uintptr_t query_answer = 1;     // to WM_QUERYENDSESSION
     uintptr_t endsession_answer = 0;
     bool hung = false;              // answers no message in time
+    bool refuses = false;           // its program refuses our messages (runs elevated)
+    int asks_seconds = 0;           // asks its user this long before answering the query
     bool post_fails = false;
     bool vanishes = false;          // destroyed by the first message it handles
     bool gone = false;              // destroyed

@@ -108,6 +108,17 @@ const char *message_name(unsigned m) {
     }
 }
 
+std::string flag_names(unsigned flags) {
+    std::string names;
+    if (flags & platform::SMTO_ABORTIFHUNG) names += "SMTO_ABORTIFHUNG";
+    if (flags & platform::SMTO_NOTIMEOUTIFNOTHUNG)
+        names += std::string(names.empty() ? "" : "|") + "SMTO_NOTIMEOUTIFNOTHUNG";
+    return names.empty() ? "SMTO_NORMAL" : names;
+}
+
+// Set by the calls that fail, as Windows keeps it per thread.
+unsigned last_error = 0;
+
 const char *show_name(int command) {
     switch (command) {
     case platform::SW_HIDE: return "SW_HIDE";
@@ -240,32 +251,41 @@ int ShowWindowAsync(WindowHandle h, int command) {
 }
 
 intptr_t SendMessageTimeoutA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam,
-                             unsigned, unsigned timeout_ms, uintptr_t *answer) {
+                             unsigned flags, unsigned timeout_ms, uintptr_t *answer) {
     sim::Window *w = live(h);
-    intptr_t result = 0;
     uintptr_t a = 0;
-    if (w && !w->hung) {
+    if (!w) last_error = ERROR_INVALID_WINDOW_HANDLE;
+    else if (w->refuses) last_error = ERROR_ACCESS_DENIED; // refused at once, never received
+    else if (w->hung) last_error = ERROR_TIMEOUT;
+    else {
         receive(w, message, wparam, lparam);
         if (message == WM_QUERYENDSESSION) a = w->query_answer;
         if (message == WM_ENDSESSION) a = w->endsession_answer;
-        if (answer) *answer = a;
-        result = 1;
+        // A program that asks its user first keeps handling messages: only a
+        // time limit that runs all the same gives up on it, and its answer is lost.
+        const unsigned asks_ms = message == WM_QUERYENDSESSION ? w->asks_seconds * 1000u : 0;
+        if (asks_ms > timeout_ms && !(flags & SMTO_NOTIMEOUTIFNOTHUNG)) last_error = ERROR_TIMEOUT;
+        else last_error = 0;
     }
-    if (result)
-        trace("SendMessageTimeoutA(%s, %s, %lu, %ld, %u ms) = 1, answer %lu", name(h),
-              message_name(message), static_cast<unsigned long>(wparam),
-              static_cast<long>(lparam), timeout_ms, static_cast<unsigned long>(a));
-    else
-        trace("SendMessageTimeoutA(%s, %s, %lu, %ld, %u ms) = 0", name(h), message_name(message),
-              static_cast<unsigned long>(wparam), static_cast<long>(lparam), timeout_ms);
-    return result;
+    const std::string sent = std::string(name(h)) + ", " + message_name(message) + ", " +
+                             std::to_string(wparam) + ", " + std::to_string(lparam) + ", " +
+                             flag_names(flags) + ", " + std::to_string(timeout_ms) + " ms";
+    if (last_error) {
+        trace("SendMessageTimeoutA(%s) = 0, error %u", sent.c_str(), last_error);
+        return 0;
+    }
+    if (answer) *answer = a;
+    trace("SendMessageTimeoutA(%s) = 1, answer %lu", sent.c_str(), static_cast<unsigned long>(a));
+    return 1;
 }
+
+unsigned GetLastError() { return last_error; }
 
 int PostMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam) {
     sim::Window *w = live(h);
     // A null window means the calling thread's own queue, which takes it.
     // A hung window's queue takes the post, but the window never handles it.
-    const int ok = !h || (w && !w->post_fails);
+    const int ok = !h || (w && !w->post_fails && !w->refuses);
     if (ok && w && !w->hung) receive(w, message, wparam, lparam);
     trace("PostMessageA(%s, %s, %lu, %ld) = %d", name(h), message_name(message),
           static_cast<unsigned long>(wparam), static_cast<long>(lparam), ok);

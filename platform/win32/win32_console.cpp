@@ -1,14 +1,66 @@
-// Single key presses from the console keyboard, echoed on the console.
-// Reads the console input device itself, so redirected standard input does
-// not answer the questions.
+// The console: single key presses from its keyboard, echoed on it; its
+// output code page for the UTF-8 build; and its state given back however the
+// program ends. Keys are read from the console input device itself, so
+// redirected standard input does not answer the questions.
 // platform.h comes first: windows.h turns the SW_ and WM_ names into macros.
 #include "platform.h"
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 
+#include "win32_console.h"
+
 namespace {
+
+// Where the program's code page is UTF-8 (the UTF-8 build declares it), a
+// console shows its titles right only while its own output code page is
+// UTF-8 too: switch it for the run and give it back at the end.
+UINT code_page_to_restore = 0;
+bool output_held_back = false;
+
+bool switch_console_to_utf8() {
+    if (GetACP() != CP_UTF8) return false;
+    DWORD mode;
+    if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) return false;
+    const UINT current = GetConsoleOutputCP();
+    if (current != CP_UTF8) {
+        if (!SetConsoleOutputCP(CP_UTF8)) return false;
+        code_page_to_restore = current;
+    }
+    // Some C libraries convert console output through their own locale in
+    // text mode, and a character whose bytes reach the console in separate
+    // writes shows as two unknown ones: write bytes as they are, each line
+    // whole (write_out_console_output). A console starts a new line at a
+    // line feed all the same.
+    _setmode(_fileno(stdout), _O_BINARY);
+    setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+    output_held_back = true;
+    return true;
+}
+
+// The console's input mode while a key read has it at 0.
+HANDLE input_being_read = INVALID_HANDLE_VALUE;
+DWORD input_mode_to_restore = 0;
+
+// Ctrl+C outside a question, Ctrl+Break and closing the console window end
+// the process without its normal exit: first write out what was printed
+// and give the console back, or the user's cmd window stays in UTF-8.
+BOOL WINAPI on_console_event(DWORD) {
+    fflush(stdout);
+    restore_console();
+    return FALSE; // the system's own handling then ends the process
+}
+
+bool set_up_console() {
+    const bool switched = switch_console_to_utf8();
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+    return switched;
+}
+
+const bool kConsoleSetUp = set_up_console();
 
 // The key code of the last key without a character, returned by the next read.
 int kept_code = -1;
@@ -50,6 +102,15 @@ void echo(int byte) {
 
 } // namespace
 
+void write_out_console_output() {
+    if (output_held_back) fflush(stdout);
+}
+
+void restore_console() {
+    if (input_being_read != INVALID_HANDLE_VALUE) SetConsoleMode(input_being_read, input_mode_to_restore);
+    if (code_page_to_restore) SetConsoleOutputCP(code_page_to_restore);
+}
+
 namespace platform {
 
 int read_console_key() {
@@ -69,9 +130,12 @@ int read_console_key() {
         return -1;
     }
     // No line input, no echo by the console, Ctrl+C as a plain key.
+    input_mode_to_restore = previous_mode;
+    input_being_read = input;
     SetConsoleMode(input, 0);
     const int key = read_key(input);
     SetConsoleMode(input, previous_mode);
+    input_being_read = INVALID_HANDLE_VALUE;
     CloseHandle(input);
     if (key >= 0) echo(key);
     return key;

@@ -4,10 +4,10 @@
 
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
+
+#include "win32_console.h"
 
 namespace {
 
@@ -26,71 +26,106 @@ BOOL CALLBACK forward_window(HWND window, LPARAM context) {
     return e->callback(handle_of(window), e->value) ? TRUE : FALSE;
 }
 
-// Where the program's code page is UTF-8 (the UTF-8 build declares it), a
-// console shows its titles right only while its own output code page is
-// UTF-8 too: switch it for the run and give it back at exit.
-UINT console_code_page_to_restore = 0;
+struct Reply {
+    bool arrived;
+    LRESULT result;
+};
 
-bool switch_console_to_utf8() {
-    if (GetACP() != CP_UTF8) return false;
-    DWORD mode;
-    if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) return false;
-    const UINT current = GetConsoleOutputCP();
-    if (current != CP_UTF8) {
-        if (!SetConsoleOutputCP(CP_UTF8)) return false;
-        console_code_page_to_restore = current;
-    }
-    // Some C libraries convert console output through their own locale in
-    // text mode, and a character whose bytes reach the console in separate
-    // writes shows as two unknown ones: write bytes as they are, in blocks.
-    // A console starts a new line at a line feed all the same, and the
-    // questions are written out before each key is read.
-    _setmode(_fileno(stdout), _O_BINARY);
-    setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-    return true;
+VOID CALLBACK take_reply(HWND, UINT, ULONG_PTR reply, LRESULT result) {
+    *reinterpret_cast<Reply *>(reply) = {true, result};
 }
 
-const bool kConsoleSwitched = switch_console_to_utf8();
+// Sends and waits for the answer for as long as the window's thread keeps
+// handling messages, and gives up once the system judges it hung (5 s
+// without handling any). Windows documents this as SMTO_NOTIMEOUTIFNOTHUNG
+// with SMTO_ABORTIFHUNG, but Wine ignores that flag and gives up after the
+// time limit; the same behaviour is built here from calls both have.
+LRESULT send_until_hung(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                        DWORD_PTR *result) {
+    if (IsHungAppWindow(window)) {
+        SetLastError(ERROR_TIMEOUT);
+        return 0;
+    }
+    Reply reply = {false, 0};
+    // A refused or invalid window fails here at once, with its error.
+    if (!SendMessageCallbackA(window, message, wparam, lparam, take_reply,
+                              reinterpret_cast<ULONG_PTR>(&reply)))
+        return 0;
+    for (;;) {
+        // The reply is handed to take_reply while this thread looks at its
+        // own messages.
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        if (reply.arrived) {
+            *result = static_cast<DWORD_PTR>(reply.result);
+            return 1;
+        }
+        if (!IsWindow(window)) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return 0;
+        }
+        if (IsHungAppWindow(window)) {
+            SetLastError(ERROR_TIMEOUT);
+            return 0;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+}
 
 } // namespace
 
 namespace platform {
 
 WindowHandle FindWindowA(const char *class_name, const char *title) {
+    write_out_console_output();
     return handle_of(::FindWindowA(class_name, title));
 }
 
-int ShowWindow(WindowHandle window, int command) { return ::ShowWindow(hwnd_of(window), command); }
+int ShowWindow(WindowHandle window, int command) {
+    write_out_console_output();
+    return ::ShowWindow(hwnd_of(window), command);
+}
 
 int ShowWindowAsync(WindowHandle window, int command) {
+    write_out_console_output();
     return ::ShowWindowAsync(hwnd_of(window), command);
 }
 
 intptr_t SendMessageTimeoutA(WindowHandle window, unsigned message, uintptr_t wparam,
                              intptr_t lparam, unsigned flags, unsigned timeout_ms,
                              uintptr_t *answer) {
+    write_out_console_output();
     DWORD_PTR result = 0;
-    const LRESULT sent = ::SendMessageTimeoutA(hwnd_of(window), message, wparam, lparam, flags,
-                                               timeout_ms, &result);
+    const LRESULT sent =
+        flags & SMTO_NOTIMEOUTIFNOTHUNG
+            ? send_until_hung(hwnd_of(window), message, wparam, lparam, &result)
+            : ::SendMessageTimeoutA(hwnd_of(window), message, wparam, lparam, flags, timeout_ms,
+                                    &result);
     if (answer) *answer = result;
     return sent;
 }
 
+unsigned GetLastError() { return ::GetLastError(); }
+
 int PostMessageA(WindowHandle window, unsigned message, uintptr_t wparam, intptr_t lparam) {
+    write_out_console_output();
     return ::PostMessageA(hwnd_of(window), message, wparam, lparam);
 }
 
 int EnumWindows(WindowCallback callback, intptr_t value) {
+    write_out_console_output();
     Enumeration e = {callback, value};
     return ::EnumWindows(forward_window, reinterpret_cast<LPARAM>(&e));
 }
 
 int EnumChildWindows(WindowHandle parent, WindowCallback callback, intptr_t value) {
+    write_out_console_output();
     Enumeration e = {callback, value};
     return ::EnumChildWindows(hwnd_of(parent), forward_window, reinterpret_cast<LPARAM>(&e));
 }
 
 int GetWindowTextA(WindowHandle window, char *buffer, int size) {
+    write_out_console_output();
     return ::GetWindowTextA(hwnd_of(window), buffer, size);
 }
 
@@ -105,7 +140,7 @@ int argument_count(int argc, char **) { return argc; }
 
 void exit_process(int code) {
     fflush(stdout);
-    if (console_code_page_to_restore) SetConsoleOutputCP(console_code_page_to_restore);
+    restore_console();
     exit(code);
 }
 

@@ -42,6 +42,18 @@ const char *message_name(UINT m) {
     }
 }
 
+// A program with unsaved work asks its user before it answers the query:
+// its thread keeps handling messages, as under a modal question, until the
+// user has answered.
+void ask_user(int seconds) {
+    const DWORD end = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+    for (DWORD now = GetTickCount(); static_cast<LONG>(end - now) > 0; now = GetTickCount()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+}
+
 // A Unicode window procedure: the system keeps each title as it was given,
 // converted from the code page only when it was given in it.
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -69,7 +81,10 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     // A vanishing window destroys itself while it handles its first message.
     if (vanish) DestroyWindow(hwnd);
     // Closing is only recorded: the window stays for the final report.
-    if (message == WM_QUERYENDSESSION) return static_cast<LRESULT>(w->query_answer);
+    if (message == WM_QUERYENDSESSION) {
+        if (w->asks_seconds > 0) ask_user(w->asks_seconds);
+        return static_cast<LRESULT>(w->query_answer);
+    }
     if (message == WM_ENDSESSION) return static_cast<LRESULT>(w->endsession_answer);
     return 0;
 }

@@ -12,9 +12,10 @@ was seen.
 
 What these programs do that the fixture never does, seen under Wine 8:
 - Notepad answers the end-of-session query by asking whether to save, in a
-  modal dialog, before it answers; the query times out, so /close reports
-  " - failed". The WM_CLOSE that follows opens a second question on top of
-  the first, so two dialogs titled "Notepad" stand until answered.
+  modal dialog, before it answers; /close waits for that answer, however
+  long the user takes. After No its text is still unsaved, so the WM_CLOSE
+  that follows asks the same question again: two questions, one after the
+  other, never two at once.
 - The question's text is a static control with id 0xffff and line breaks.
 - The text typed into Notepad is not its edit control's title for another
   process: /listsub shows no line for the edit control.
@@ -32,7 +33,7 @@ sys.path.insert(0, HERE)
 from fixture_run import (Build, run_quillex, wait_for_window, wait_until,  # noqa: E402
                          window_exists)
 from terminal_run import run_answering  # noqa: E402
-from winehost import Host, WineError  # noqa: E402
+from winehost import Host, WineError, winpath  # noqa: E402
 
 NOTEPAD, REGEDIT, MINES, CLOCK = "Untitled - Notepad", "Registry Editor", "WineMine", "Clock"
 PROGRAMS = [("notepad.exe", NOTEPAD), ("regedit.exe", REGEDIT), ("winemine.exe", MINES),
@@ -41,8 +42,8 @@ QUESTION = "Notepad"  # the title of Notepad's save question
 REGEDIT_CHILDREN = (b'\t"regedit child window"\r\n'
                     b'\t"Tree View" id=2002 (0x7d2)\r\n'
                     b'\t"List View" id=2003 (0x7d3)\r\n')
-# Two bounded waits (the query, then the close) of 5 s each, and some slack.
-CLOSE_LIMIT = 12
+# How long the person at the keyboard takes to answer each save question.
+ANSWER_DELAY = 8
 
 
 class Suite:
@@ -135,24 +136,59 @@ class Suite:
         self.expect_run("clock.exe", "/exist then says it is gone", "/w:Clock /exist /log", 1,
                         b"Window not found: Clock\r\n")
 
+    def close_answering(self, button, delay):
+        """Closes Notepad with /close /log in the background and answers each
+        save question with the button, delay seconds after it shows, through
+        a second quillex.exe, as a person would. Returns (exit code, output,
+        seconds, questions answered, whether two questions were ever open
+        at once)."""
+        log = os.path.join(self.tmp, "close-log")
+        cmd_file = os.path.join(self.tmp, "close-cmdline")
+        with open(cmd_file, "wb") as f:
+            f.write(b'quillex.exe /w:"%s" /close /log' % NOTEPAD.encode())
+        start = time.time()
+        with open(log, "wb") as out:
+            closing = self.host.popen(self.build.arch, [self.build.launcher, self.build.quillex,
+                                                        winpath(cmd_file)],
+                                      stdout=out, stderr=subprocess.DEVNULL)
+        answered, overlap, shown_at = 0, False, None
+        while closing.poll() is None and time.time() - start < 120:
+            questions = len(re.findall(rb'^"%s"\r$' % QUESTION.encode(),
+                                       self.quillex("/listwin")[1], re.M))
+            overlap |= questions > 1
+            if questions and shown_at is None:
+                shown_at = time.time()
+            if shown_at is not None and time.time() - shown_at >= delay:
+                if self.press(button, once=True):
+                    answered += 1
+                wait_until(lambda: not self.exists(QUESTION), 5)
+                shown_at = None
+            time.sleep(0.2)
+        if closing.poll() is None:
+            closing.kill()
+        code = closing.wait()
+        return code, open(log, "rb").read(), time.time() - start, answered, overlap
+
     def close_with_work(self):
         typed = self.host.run(self.build.arch, [self.typist, NOTEPAD, "Quillex was here"])
         self.check("notepad.exe", "has unsaved text", typed.returncode == 0,
                    "typist exit %d" % typed.returncode)
-        code, out, seconds = self.expect_run(
-            "notepad.exe", "close refused while it asks", '/w:"%s" /close /log' % NOTEPAD, 0,
-            b"Sent ShutDown Message to Untitled - Notepad - failed\r\n")
-        self.check("notepad.exe", "close ends within the bounded waits", seconds < CLOSE_LIMIT,
-                   "%.1f s" % seconds)
-        self.check("notepad.exe", "still running, asking its question",
-                   self.running(NOTEPAD) and self.exists(NOTEPAD) and self.exists(QUESTION),
+        code, out, seconds, answered, overlap = self.close_answering("Cancel", 1)
+        self.check("notepad.exe", "close waits while it asks, Cancel refuses",
+                   (code, out) == (0, b"Sent ShutDown Message to Untitled - Notepad - failed\r\n"),
+                   "exit %s, %r after %.1f s" % (code, out, seconds))
+        self.check("notepad.exe", "asked on the query and again on WM_CLOSE, one at a time",
+                   answered == 2 and not overlap, "%d questions, overlap %s" % (answered, overlap))
+        self.check("notepad.exe", "carries on after Cancel", self.running(NOTEPAD) and
+                   self.exists(NOTEPAD) and not self.exists(QUESTION),
                    "process running %s" % self.running(NOTEPAD))
 
-    def press(self, button):
-        """Presses the button of every save question, its id read from a
-        /listsub listing of the question; returns how many were answered."""
+    def press(self, button, once=False):
+        """Presses the button of every save question (of one, with once), its
+        id read from a /listsub listing of the question; returns how many
+        were answered."""
         pressed = 0
-        while self.exists(QUESTION) and pressed < 5:
+        while self.exists(QUESTION) and pressed < (1 if once else 5):
             listing = self.quillex("/w:%s /listsub" % QUESTION)[1]
             found = re.search(rb'^\t"%s" id=(\d+) ' % re.escape(button.encode()), listing, re.M)
             self.check("notepad.exe", "its question lists the button %s" % button,
@@ -168,15 +204,13 @@ class Suite:
         return pressed
 
     def answer_question(self):
-        pressed = self.press("Cancel")
-        self.check("notepad.exe", "Cancel answered each question", pressed == 2,
-                   "%d questions" % pressed)
-        self.check("notepad.exe", "carries on after Cancel", wait_until(
-            lambda: not self.exists(QUESTION), 5) and self.running(NOTEPAD) and
-            self.exists(NOTEPAD), "process running %s" % self.running(NOTEPAD))
-        self.expect_run("notepad.exe", "close refused again", '/w:"%s" /close /log' % NOTEPAD, 0,
-                        b"Sent ShutDown Message to Untitled - Notepad - failed\r\n")
-        self.check("notepad.exe", "No answered a question", self.press("&No") >= 1, "")
+        code, out, seconds, answered, overlap = self.close_answering("&No", ANSWER_DELAY)
+        self.check("notepad.exe", "close waits %d s for each No, then succeeds" % ANSWER_DELAY,
+                   (code, out) == (0, b"Sent ShutDown Message to Untitled - Notepad \r\n")
+                   and seconds >= 2 * ANSWER_DELAY, "exit %s, %r after %.1f s" % (
+                       code, out, seconds))
+        self.check("notepad.exe", "asked on the query and again on WM_CLOSE, one at a time",
+                   answered == 2 and not overlap, "%d questions, overlap %s" % (answered, overlap))
         self.check("notepad.exe", "ends after No", wait_until(
             lambda: not self.running(NOTEPAD), 10), "process exit code %s" %
             self.processes[NOTEPAD].poll())

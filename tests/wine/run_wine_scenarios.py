@@ -117,17 +117,27 @@ def run_scenario(host, build, scenario):
         states = fixture.report
     stdout = WINE_OWN_LINE.sub(b"", stdout)
     lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err") + echo + states
-    if has_hung_window(scenario):
+    asks = asking_seconds(scenario)
+    if has_hung_window(scenario) or asks:
         # A run beside a hung window must end after its bounded waits, not
-        # wait for the window: report the time, and fail one that hung.
+        # wait for the window; one beside a window that asks its user must
+        # wait for the answer. Report the time, and fail a run that did not.
         print("time %s: quillex ended in %.1f s" % (os.path.basename(scenario.path), seconds))
         if seconds > HUNG_RUN_LIMIT:
             lines.append("ran %.1f s beside a hung window, over %d s" % (seconds, HUNG_RUN_LIMIT))
+        if seconds < asks:
+            lines.append("ended after %.1f s, before the window's %d s question" % (seconds, asks))
     return lines
 
 
 # Far above the bounded waits (about 5 s), far below the runner's timeouts.
 HUNG_RUN_LIMIT = 20
+
+
+def asking_seconds(scenario):
+    """How long the scenario's windows ask their user, at most."""
+    asks = re.findall(r" asks=(\d+)", "\n".join(l for l in scenario.setup if l.startswith("window ")))
+    return max(map(int, asks), default=0)
 
 
 def has_hung_window(scenario):

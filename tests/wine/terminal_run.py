@@ -19,8 +19,9 @@ KEY_DELAY = 0.3
 
 def in_terminal(shell, finished, react=None, seconds=90):
     """Runs the shell command line in a tmux pane, which stays open after it
-    ends. Until the file `finished` exists, calls react(send) every 50 ms,
-    where send(*keys) types tmux keys into the pane. Returns the pane's text."""
+    ends. Until the file `finished` exists, calls react(send, pane) every
+    50 ms, where send(*keys) types tmux keys into the pane and pane() reads
+    what it shows. Returns the pane's text."""
     session = "quillex-terminal%d" % os.getpid()
     subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "200", "-y", "50",
                     shell + "; sleep 60"], check=True)
@@ -28,14 +29,17 @@ def in_terminal(shell, finished, react=None, seconds=90):
     def send(*keys):
         subprocess.run(["tmux", "send-keys", "-t", session] + list(keys), check=True)
 
+    def pane():
+        return subprocess.run(["tmux", "capture-pane", "-p", "-t", session],
+                              stdout=subprocess.PIPE).stdout
+
     try:
         deadline = time.time() + seconds
         while not os.path.exists(finished) and time.time() < deadline:
             if react:
-                react(send)
+                react(send, pane)
             time.sleep(0.05)
-        return subprocess.run(["tmux", "capture-pane", "-p", "-t", session],
-                              stdout=subprocess.PIPE).stdout
+        return pane()
     finally:
         subprocess.run(["tmux", "kill-session", "-t", session], stderr=subprocess.DEVNULL)
 
@@ -59,7 +63,7 @@ def quillex_in_terminal(host, build, command_line, react, tmp, stdin_file=None):
     def read(path):
         return open(path, "rb").read() if os.path.exists(path) else b""
 
-    pane = in_terminal(shell, rc, lambda send: react(read(out), send))
+    pane = in_terminal(shell, rc, lambda send, _: react(read(out), send))
     code = read(rc).strip()
     return (int(code) if code else "timeout"), read(out), pane
 

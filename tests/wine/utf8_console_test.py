@@ -1,14 +1,20 @@
 #!/usr/bin/env python3
 """Titles in many scripts on a real console (tmux): the UTF-8 build lists
 them as they are and gives the console its code page back when it ends; the
-classic build on the same desktop shows what its code page can.
+classic build on the same desktop shows what its code page can. Then the
+UTF-8 build on a console beside a window that asks its user for 8 s: each
+line it prints shows at once, not at the end; and ended by Ctrl+C while it
+waits (or while it waits for a key at a question), it still gives the
+console back its code page and input mode.
 
     utf8_console_test.py --build build/win32-i686
 """
 import argparse
 import os
+import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -17,6 +23,10 @@ from terminal_run import in_terminal  # noqa: E402
 from winehost import Host, WineError, winpath  # noqa: E402
 
 DESKTOP = os.path.join(HERE, "..", "scenarios", "corpus", "utf8-listing.scn")
+ASKING = os.path.join(HERE, "..", "scenarios", "corpus", "close-asks-user.scn")
+CLOSE = "/w:Editor /minimize /close /log"
+MINIMIZED = "minimized window: Editor"
+CLOSED = "Sent ShutDown Message to Editor"
 # Wine's terminal console shows a character outside the Basic Multilingual
 # Plane as two unknown ones, whoever writes it (WriteConsoleW included).
 EXPECTED = {
@@ -28,14 +38,65 @@ EXPECTED = {
 }
 
 
-def on_console(host, build, commands, tmp):
+def lines_of(pane):
+    return [l.rstrip() for l in pane.decode("utf-8", "replace").splitlines() if l.strip()]
+
+
+def on_console(host, build, commands, tmp, react=None):
     """Runs "cmd /c COMMANDS" in a terminal; returns the lines it showed."""
     done = os.path.join(tmp, "done")
     if os.path.exists(done):
         os.unlink(done)
     pane = in_terminal("export LANG=C.UTF-8; %s cmd.exe /c '%s'; touch '%s'" % (
-        host.shell_prefix(build.arch), commands, done), done)
-    return [l for l in pane.decode("utf-8", "replace").splitlines() if l.strip()]
+        host.shell_prefix(build.arch), commands, done), done, react)
+    return lines_of(pane)
+
+
+def interrupt(program):
+    """Sends SIGINT to the program's Wine process: Wine hands it to the
+    program as Ctrl+C, the way the console's own key would."""
+    return subprocess.run(["pkill", "-INT", "-f", r"^\S*%s\.exe " % program]).returncode == 0
+
+
+def when(seconds, action):
+    """A terminal reaction that does action(pane text) once, after seconds."""
+    start, done = time.time(), []
+
+    def react(send, pane):
+        if not done and time.time() - start >= seconds:
+            done.append(action(lines_of(pane())))
+    return react, done
+
+
+def check_console_events(host, build, tmp, before):
+    """Returns the failures of the per-print and Ctrl+C checks."""
+    quillex = winpath(os.path.join(build.folder, "tool", "quillex-utf8.exe"))
+    code_page = winpath(os.path.join(build.folder, "tests", "wine", "console_code_page.exe"))
+    failures = []
+
+    def expect(what, ok, seen):
+        print("%s %s: %s" % ("ok  " if ok else "FAIL", what, seen))
+        failures.extend([] if ok else [what])
+
+    with FixtureRun(host, build, ASKING):
+        react, seen = when(4, lambda shown: shown)
+        shown = on_console(host, build, "%s %s & %s" % (quillex, CLOSE, code_page), tmp, react)
+        expect("quillex-utf8.exe shows each line as it prints it",
+               seen == [[MINIMIZED]] and shown == [MINIMIZED, CLOSED] + before,
+               "after 4 s %s; at the end %s" % (seen, shown))
+    with FixtureRun(host, build, ASKING):
+        react, sent = when(4, lambda shown: interrupt("quillex-utf8"))
+        shown = on_console(host, build, "%s %s & %s" % (quillex, CLOSE, code_page), tmp, react)
+        expect("Ctrl+C while it waits gives the console back", sent == [True] and
+               shown == [MINIMIZED] + before, "interrupted %s; then %s" % (sent, shown))
+    with FixtureRun(host, build, ASKING):
+        react, sent = when(3, lambda shown: interrupt("quillex-utf8"))
+        shown = on_console(host, build, "%s /listwin /hide & %s" % (quillex, code_page), tmp,
+                           react)
+        expect("Ctrl+C at a question gives the console back", sent == [True] and
+               shown[-1].endswith("Do Hide? (y/n):" + before[0]),
+               "interrupted %s; then %s" % (sent, shown))
+    return failures
 
 
 def main():
@@ -61,10 +122,11 @@ def main():
                     "ok  " if ok else "FAIL", exe, listed, shown[-1:]))
                 if not ok:
                     print("     expected %s; then %s" % (titles, before))
+            failed += len(check_console_events(host, build, tmp, before))
     except WineError as e:
         print("%s: stopped: %s" % (name, e))
         return 1
-    print("%s: 2 runs, %d failed" % (name, failed))
+    print("%s: 5 runs, %d failed" % (name, failed))
     return 1 if failed else 0
 
 
