@@ -7,7 +7,10 @@ Every fenced block in docs/guide.md must follow a marker line:
   desktop and under Wine. The example's command must be the scenario's raw
   command line (for PowerShell, the line PowerShell builds from it), its
   output the scenario's standard output (the keys echoed at questions
-  included) and its exit code, when shown, the scenario's.
+  included) and its exit code, when shown, the scenario's. A PowerShell
+  example holds in every version unless its marker names the versions:
+  "(PowerShell 5.1 to 7.2)" or "(PowerShell 7.3 and later)", which pass
+  arguments to programs by different rules.
 - <!-- batch: NAME --> marks a batch script that tests/wine/guide_batch_test.py
   runs under Wine's cmd.exe; it must know NAME. <!-- batch-output: NAME -->
   marks what that script prints, which that test compares.
@@ -24,7 +27,9 @@ sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
 sys.path.insert(0, os.path.join(HERE, "..", "wine"))
 from run_scenarios import Scenario  # noqa: E402
 
-MARKER = re.compile(r"^<!-- (scenario|batch|batch-output): ([\w-]+) -->$")
+MARKER = re.compile(r"^<!-- (scenario|batch|batch-output): ([\w-]+)"
+                    r"(?: \((PowerShell 5\.1 to 7\.2|PowerShell 7\.3 and later)\))? -->$")
+LEGACY, STANDARD = "PowerShell 5.1 to 7.2", "PowerShell 7.3 and later"
 CMD_PROMPT, PS_PROMPT = "C:\\> ", "PS C:\\> "
 EXIT_QUERIES = ("echo %errorlevel%", "$LASTEXITCODE")
 # Where the PowerShell examples' quillex.exe lies; PowerShell passes its path.
@@ -32,8 +37,8 @@ PS_PROGRAM = "C:\\Tools\\quillex.exe"
 
 
 def blocks(text):
-    """(marker kind, name, block lines, line number) for every fenced block;
-    kind and name are None for a block without a marker."""
+    """(marker kind, name, versions, block lines, line number) for every
+    fenced block; kind and name are None for a block without a marker."""
     lines = text.split("\n")
     found, i = [], 0
     while i < len(lines):
@@ -44,15 +49,35 @@ def blocks(text):
                 i += 1
             m = MARKER.match(lines[start - 1]) if start > 0 else None
             found.append((m.group(1) if m else None, m.group(2) if m else None,
-                          lines[start + 1:i], start + 1))
+                          m.group(3) if m else None, lines[start + 1:i], start + 1))
         i += 1
     return found
 
 
-def powershell_command_line(command):
+def quote_standard(arg):
+    """An argument as PowerShell 7.3 and later pass it: quoted when it is
+    empty or holds a blank or a double quote, its double quotes (and the
+    backslashes before them) escaped with backslashes."""
+    if arg and not re.search(r'[\s"]', arg):
+        return arg
+    return '"' + re.sub(r'(\\*)("|$)', lambda m: m.group(1) * 2 + ("\\" if m.group(2) else "")
+                        + m.group(2), arg) + '"'
+
+
+def quote_legacy(arg):
+    """An argument as Windows PowerShell 5.1 and PowerShell 7.0 to 7.2 pass
+    it: left out when empty, quoted when it holds a blank outside double
+    quotes, otherwise as it is."""
+    if not arg:
+        return None
+    outside = re.sub(r'"[^"]*("|$)', "", arg)
+    return '"%s"' % arg if re.search(r"\s", outside) else arg
+
+
+def powershell_command_line(command, rule):
     """The command line PowerShell builds for a native program: its path,
-    then each argument, in double quotes when it holds a blank; after --%
-    the rest of the line as typed."""
+    then each argument by the version's rule; after --% the rest of the line
+    as typed."""
     program, _, rest = command.partition(" ")
     args, line = [], PS_PROGRAM
     while rest:
@@ -61,12 +86,13 @@ def powershell_command_line(command):
             return line + "".join(" " + a for a in args) + " " + rest[3:].lstrip(" ")
         if rest.startswith("'"):
             end = rest.index("'", 1)
-            args.append(rest[1:end])
-            rest = rest[end + 1:]
+            word, rest = rest[1:end], rest[end + 1:]
         else:
             word, _, rest = rest.partition(" ")
-            args.append(word)
-    return line + "".join(' "%s"' % a if " " in a else " " + a for a in args)
+        quoted = quote_legacy(word) if rule == LEGACY else quote_standard(word)
+        if quoted is not None:
+            args.append(quoted)
+    return line + "".join(" " + a for a in args)
 
 
 def shown_output(scenario):
@@ -82,7 +108,7 @@ def shown_output(scenario):
     return shown.replace("\r\n", "\n")
 
 
-def check_scenario(name, lines, corpus):
+def check_scenario(name, versions, lines, corpus):
     path = os.path.join(corpus, name + ".scn")
     if not os.path.exists(path):
         return ["no scenario %s" % path]
@@ -93,7 +119,14 @@ def check_scenario(name, lines, corpus):
         return ["the example does not start with a prompt"]
     command = lines[0][len(prompt):]
     if prompt == PS_PROMPT:
-        command = powershell_command_line(command)
+        lines_by_rule = {r: powershell_command_line(command, r) for r in (LEGACY, STANDARD)}
+        if versions:
+            command = lines_by_rule[versions]
+        elif lines_by_rule[LEGACY] != lines_by_rule[STANDARD]:
+            return ["PowerShell passes this differently by version (%r, %r): name the versions"
+                    % (lines_by_rule[LEGACY], lines_by_rule[STANDARD])]
+        else:
+            command = lines_by_rule[LEGACY]
     if command != s.option("cmdline"):
         problems.append("command %r, but the scenario runs %r" % (command, s.option("cmdline")))
     output, code = [], None
@@ -117,14 +150,14 @@ def main():
     text = open(guide, encoding="utf-8").read()
     problems, shown = [], set()
     batches, outputs = set(), set()
-    for kind, name, lines, number in blocks(text):
+    for kind, name, versions, lines, number in blocks(text):
         where = "%s:%d" % (guide, number)
         if kind is None:
             problems.append("%s: an example without a test marker" % where)
         elif kind == "scenario":
             shown.add(name)
-            problems += ["%s: %s: %s" % (where, name, p) for p in check_scenario(name, lines,
-                                                                                 corpus)]
+            problems += ["%s: %s: %s" % (where, name, p)
+                         for p in check_scenario(name, versions, lines, corpus)]
         elif kind == "batch":
             batches.add(name)
             if name not in BATCH_CASES:
