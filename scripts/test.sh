@@ -49,6 +49,17 @@ skip() {
 native() { cmake --preset native && cmake --build --preset native && ctest --preset native; }
 sanitize() { cmake --preset sanitize && cmake --build --preset sanitize && ctest --preset sanitize; }
 cross() { cmake --preset "win32-$1" >/dev/null && cmake --build --preset "win32-$1"; }
+# The GitHub workflows, validated offline against the workflow schema.
+workflows() {
+    local validator=build/tools/node_modules/.bin/action-validator
+    [ -x $validator ] || npm install --prefix build/tools --no-audit --no-fund --loglevel=error \
+        @action-validator/cli@0.6.0 || return 1
+    local file
+    for file in .github/workflows/*.yml; do
+        $validator "$file" || { echo "$file is not a valid workflow"; return 1; }
+        echo "$file: valid"
+    done
+}
 imports() {
     python3 tests/wine/check_imports.py build/win32-{i686,x86_64}/tool/quillex{,-utf8}.exe
 }
@@ -61,6 +72,7 @@ if [ $wine_only -eq 0 ]; then
     # Static analysis, and a short bounded fuzzing run of every target.
     stage "static analysis" scripts/analyse.sh
     stage "fuzzing" tests/fuzz/run_fuzzers.sh 20
+    stage "GitHub workflows" workflows
 fi
 
 # Both architectures build, and import only the system's own DLLs, everywhere.
@@ -68,8 +80,9 @@ stage "cross build i686" cross i686
 stage "cross build x86_64" cross x86_64
 stage "import tables" imports
 if [ $wine_only -eq 0 ]; then
-    # Reproducible exes, version information and manifests, the package.
-    stage "release builds" python3 tests/release/check_release.py
+    # Reproducible exes and zips, version information, the packages and
+    # their winget and Scoop manifests (checked with Debian's jsonschema).
+    stage "release builds" /usr/bin/python3 tests/release/check_release.py
 fi
 
 # The corpus against real windows, for each architecture Wine can run here.
