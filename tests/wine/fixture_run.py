@@ -37,7 +37,8 @@ class Build:
         self.fixture = os.path.join(folder, "tests", "wine", "fixture.exe")
         self.launcher = os.path.join(folder, "tests", "wine", "launcher.exe")
         self.hello = os.path.join(folder, "tests", "wine", "hello.exe")
-        for exe in (self.quillex, self.fixture, self.launcher, self.hello):
+        self.typist = os.path.join(folder, "tests", "wine", "console_typist.exe")
+        for exe in (self.quillex, self.fixture, self.launcher, self.hello, self.typist):
             if not os.path.exists(exe):
                 raise WineError("%s is missing: build the folder first (cmake --build --preset "
                                 "%s)" % (exe, os.path.basename(folder)))

@@ -18,7 +18,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from fixture_run import Build, run_quillex, wait_for_window, wait_until, window_exists  # noqa: E402
-from winehost import Host, WineError, winpath  # noqa: E402
+from winehost import Host, WineError, winpath, needs_wine  # noqa: E402
 
 NOTEPAD = "Untitled - Notepad"
 GUIDE = os.path.join(HERE, "..", "..", "docs", "guide.md")
@@ -152,6 +152,7 @@ def main():
     ap.add_argument("--guide", default=GUIDE)
     args = ap.parse_args()
     name = "guide-batch-" + os.path.basename(os.path.normpath(args.build))
+    needs_wine(name, "its recipes run against Wine's own Notepad")
     blocks = guide_blocks(args.guide)
     failed = ran = 0
 

@@ -33,7 +33,7 @@ sys.path.insert(0, HERE)
 from fixture_run import (Build, run_quillex, wait_for_window, wait_until,  # noqa: E402
                          window_exists)
 from terminal_run import run_answering  # noqa: E402
-from winehost import Host, WineError, winpath  # noqa: E402
+from winehost import Host, WineError, winpath, needs_wine  # noqa: E402
 
 NOTEPAD, REGEDIT, MINES, CLOCK = "Untitled - Notepad", "Registry Editor", "WineMine", "Clock"
 PROGRAMS = [("notepad.exe", NOTEPAD), ("regedit.exe", REGEDIT), ("winemine.exe", MINES),
@@ -240,6 +240,7 @@ def main():
     ap.add_argument("--prefix", default="build/wineprefix")
     args = ap.parse_args()
     name = "real-programs-" + os.path.basename(os.path.normpath(args.build))
+    needs_wine(name, "it drives Wine's own Notepad, Registry Editor, WineMine and Clock")
     try:
         build = Build(args.build)
         with Host(args.prefix) as host, tempfile.TemporaryDirectory() as tmp:

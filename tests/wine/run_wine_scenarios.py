@@ -8,8 +8,9 @@ and the result is compared with the scenario's expectations: standard output
 messages the windows received and their final states. Platform calls are the
 simulated desktop's own record and are not compared here.
 
-Scenarios with keys run in a real terminal (tmux) so that quillex has a
-console; the others run with pipes, where it has none.
+Scenarios with keys run on a console of their own, whose input the console
+typist (console_typist.exe) fills with the scenario's keys before quillex
+starts; the others run with pipes, where it has none.
 
 The build's architecture must be one this machine can run (winehost.py
 check ARCH); otherwise the runner stops at once and says why. It also stops,
@@ -20,7 +21,6 @@ rather than time out scenario after scenario, when a fixture cannot start.
 import argparse
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -30,20 +30,36 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
 from run_scenarios import Scenario, compare, out_lines, stdout_target  # noqa: E402
 from fixture_run import Build, FixtureRun, run_command_line  # noqa: E402
-from terminal_run import KEY_DELAY, quillex_in_terminal  # noqa: E402
-from winehost import Host, WineError  # noqa: E402
+from winehost import ON_WINDOWS, Host, WineError, winpath  # noqa: E402
 
-# Wine has top-level windows of its own ("Default IME", one per GUI thread).
-# They are not part of any scenario; their listing lines are dropped before
-# comparing, and their questions are answered "n".
+# The system has top-level windows of its own ("Default IME", one per GUI
+# thread), and on Windows the machine has many more. They are not part of any
+# scenario: their listing lines, and the child lines that follow them, are
+# dropped before comparing, and their questions are answered "n".
 WINE_OWN_LINE = re.compile(rb'"Default IME"[^\n]*\n')
+TOP_LINE = re.compile(rb'^"(.*?)"(?: - Iconized| - Maximized)?(?: - Hidden)?(?:\. Do |\r?\n)')
 
-# tmux key names for the scenario's key tokens.
-TMUX_KEYS = {"^C": "C-c", "<enter>": "Enter", "<esc>": "Escape", "<space>": "Space",
-             "<up>": "Up", "<down>": "Down", "<left>": "Left", "<right>": "Right",
-             "<home>": "Home", "<del>": "DC", "<f1>": "F1", "<f10>": "F10"}
-# Keys without a character answer two questions: their lead byte and key code.
-TWO_BYTE_KEYS = {"<up>", "<down>", "<left>", "<right>", "<home>", "<del>", "<f1>", "<f10>"}
+# The typist's key lines for the scenario's key tokens (console_typist.cpp):
+# named keys, and keys without a character with their key codes.
+NAMED_KEYS = {"^C": "ctrl-c", "<enter>": "char 0d", "<esc>": "char 1b", "<space>": "char 20",
+              "<up>": "key 26 48 enhanced", "<down>": "key 28 50 enhanced",
+              "<left>": "key 25 4b enhanced", "<right>": "key 27 4d enhanced",
+              "<home>": "key 24 47 enhanced", "<del>": "key 2e 53 enhanced",
+              "<f1>": "key 70 3b", "<f10>": "key 79 44"}
+# Answers for the questions about Wine's own windows, which come after the
+# scenario's; a "y" would touch a window the test did not make.
+SPARE_ANSWERS = 100
+
+
+def typist_key(token):
+    if token in NAMED_KEYS:
+        return NAMED_KEYS[token]
+    m = re.fullmatch(r"<(0|e0):([0-9a-fA-F]{1,2})>", token)
+    if m:  # a key without a character whose key code is HH (F12's key)
+        return "key 7b %s%s" % (m.group(2), " enhanced" if m.group(1) == "e0" else "")
+    if len(token) == 1:
+        return "char %02x" % ord(token)
+    raise ValueError("unknown key %s" % token)
 
 
 def run_piped(host, build, scenario):
@@ -59,63 +75,106 @@ def run_piped(host, build, scenario):
 
 def printable(data):
     """The visible characters of a text, blanks and control bytes left out."""
-    return "".join(chr(b) for b in data if 32 < b < 127)
+    return bytes(b for b in data if 32 < b < 127 or b >= 128).decode("latin-1")
 
 
-def run_in_terminal(host, build, command_line, keys, tmp):
-    """Runs in a terminal; sends each key once the question it answers is
-    shown, and "n" to the questions about Wine's own windows after them."""
+def run_on_console(host, build, scenario, tmp):
+    """Runs quillex.exe on a console of its own that holds the scenario's
+    keys. Returns (exit code, standard output, the keys echoed on the
+    console, standard error)."""
+    keys, screen, cmd_file = (os.path.join(tmp, n) for n in ("keys", "screen", "cmdline"))
+    with open(keys, "w") as f:
+        f.write("".join(typist_key(k) + "\n" for k in scenario.option("keys").split()))
+        f.write("char 6e\n" * SPARE_ANSWERS)
+    with open(cmd_file, "wb") as f:
+        f.write((scenario.option("cmdline") or "").encode("latin-1"))
     # quillex's standard input is a file of "y" answers: the questions must
-    # read the console itself, never standard input. (Wine's terminal console
-    # reads the terminal through the Unix standard input, so the redirection
-    # is made by the launcher, on the Windows side.)
+    # read the console itself, never standard input.
     answers = os.path.join(tmp, "stdin")
     with open(answers, "wb") as f:
         f.write(b"yyyyyyyyyyyyyyyy\r\n" * 8)
-    schedule, answered = [], 0  # (question number, key)
-    for k in keys:
-        schedule.append((answered + 1, k))
-        answered += 2 if k in TWO_BYTE_KEYS else 1
-    sent = {"keys": 0, "questions": answered}
-
-    def react(shown, send):
-        asked = shown.count(b"(y/n):")
-        if sent["keys"] < len(schedule) and asked >= schedule[sent["keys"]][0]:
-            time.sleep(KEY_DELAY)
-            key = schedule[sent["keys"]][1]
-            send(*([TMUX_KEYS[key]] if key in TMUX_KEYS else ["-l", key]))
-            sent["keys"] += 1
-        elif sent["keys"] == len(schedule) and asked > sent["questions"]:
-            time.sleep(KEY_DELAY)
-            send("-l", "n")
-            sent["questions"] += 1
-
-    code, stdout, pane = quillex_in_terminal(host, build, command_line, react, tmp, answers)
-    # The keys echoed on the console, with the "n" answers to Wine's own
-    # windows' questions (sent after the scenario's keys) left off.
-    echo = printable(pane)
-    extra_answers = sent["questions"] - answered
-    if extra_answers and echo.endswith("n" * extra_answers):
-        echo = echo[:len(echo) - extra_answers]
-    return code, stdout, echo
+    p = host.run(build.arch, [build.typist, winpath(keys), winpath(screen), build.launcher,
+                              build.quillex, winpath(cmd_file), winpath(answers)],
+                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=90)
+    shown = open(screen, "rb").read().split(b"\n")[1:] if os.path.exists(screen) else []
+    return p.returncode, p.stdout, printable(b"".join(shown)), p.stderr
 
 
-def run_scenario(host, build, scenario):
+def output_lines(stdout):
+    return re.split(rb"(?<=\n)", stdout)
+
+
+def without_foreign_windows(stdout, foreign):
+    """The output without the lines of the system's own windows (foreign
+    maps their titles to their child lines), and the number of questions
+    those lines asked."""
+    kept, asked, children = [], 0, None
+    for line in output_lines(stdout):
+        top = TOP_LINE.match(line)
+        if top and top.group(1) in foreign:
+            asked += b"(y/n):" in line
+            children = foreign[top.group(1)]
+            continue
+        if not (children and line.startswith(b"\t") and line in children):
+            children = None
+            kept.append(line)
+    return b"".join(kept), asked
+
+
+def system_windows(host, build):
+    """The windows that are there before any scenario's: their titles, each
+    with the child lines listed under it."""
+    p = run_command_line(host, build, "quillex.exe /listwin /listsub", stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, timeout=60)
+    found, children = {b"Default IME": set()}, set()
+    for line in output_lines(p.stdout):
+        top = TOP_LINE.match(line)
+        if top:
+            children = found.setdefault(top.group(1), set())
+        elif line.startswith(b"\t"):
+            children.add(line)
+    return found
+
+
+def scenario_windows_first(host, build, foreign):
+    """Whether every listing line before the last scenario window's is a
+    scenario window's: then the scenario's keys answer its own windows."""
+    p = run_command_line(host, build, "quillex.exe /listwin", stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, timeout=60)
+    mine = [TOP_LINE.match(l).group(1) not in foreign
+            for l in output_lines(p.stdout) if TOP_LINE.match(l)]
+    return all(mine[:max((i + 1 for i, m in enumerate(mine) if m), default=0)])
+
+
+def may_say_yes(keys):
+    """Whether a key could answer a question yes: its character or its key
+    code is Y or y."""
+    return any(k in ("y", "Y") or re.fullmatch(r"<(0|e0):(59|79)>", k, re.I) for k in keys)
+
+
+def run_scenario(host, build, scenario, foreign):
+    """The scenario's result lines, or None when it cannot run safely here."""
     with tempfile.TemporaryDirectory() as tmp:
         with FixtureRun(host, build, scenario.path) as fixture:
             keys = (scenario.option("keys") or "none").split()
+            # A yes must never reach a window the test did not make.
+            if may_say_yes(keys) and not scenario_windows_first(host, build, foreign):
+                return None
             echo = []
             start = time.time()
             stderr = b""
             if keys and keys != ["none"]:
-                code, stdout, echoed = run_in_terminal(
-                    host, build, scenario.option("cmdline") or "", keys, tmp)
-                echo = ["echo " + echoed]
+                code, stdout, echoed, stderr = run_on_console(host, build, scenario, tmp)
             else:
                 code, stdout, stderr = run_piped(host, build, scenario)
             seconds = time.time() - start
         states = fixture.report
-    stdout = WINE_OWN_LINE.sub(b"", stdout)
+    stdout, spare = without_foreign_windows(stdout, foreign)
+    if keys and keys != ["none"]:
+        # The "n" answers to the questions about the system's windows.
+        if spare and echoed.endswith("n" * spare):
+            echoed = echoed[:len(echoed) - spare]
+        echo = ["echo " + echoed]
     lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err") + echo + states
     asks = asking_seconds(scenario)
     if has_hung_window(scenario) or asks:
@@ -144,7 +203,7 @@ def has_hung_window(scenario):
     return any(l.startswith("window ") and " hung" in l for l in scenario.setup)
 
 
-ECHOED_KEY = re.compile(r"^call read_console_key\(\) = ('(.)'|0x00), echoed$")
+ECHOED_KEY = re.compile(r"^call read_console_key\(\) = (?:'(.)'|0x([0-9a-f]{2})), echoed$")
 
 
 def expected_lines(scenario):
@@ -158,17 +217,18 @@ def expected_lines(scenario):
     keys = (scenario.option("keys") or "none").split()
     if keys and keys != ["none"]:
         chars = [ECHOED_KEY.match(l) for l in scenario.expected]
-        # Wine's terminal console shows an echoed NUL byte (the lead of a key
-        # without a character) as "?".
-        echoed = "".join(m.group(2) or "?" for m in chars if m)
-        echo = ["echo " + printable(echoed.encode("latin-1"))]
+        echoed = bytes(ord(m.group(1)) if m.group(1) else int(m.group(2), 16)
+                       for m in chars if m)
+        echo = ["echo " + printable(echoed)]
     return exit_line + out_lines(stdout) + out_lines(stderr, "err") + echo + states
 
 
 def skip_reason(scenario, build):
-    reason = scenario.option("wine-skip")
+    reason = scenario.option("windows-skip" if ON_WINDOWS else "wine-skip")
     if reason:
         return reason
+    if ON_WINDOWS and scenario.option("stdout") == "full":
+        return "Windows has no device that is always full"
     # Scenarios of titles outside the ANSI code page are written for one of
     # the two builds: what the other one does there is another scenario.
     wanted = scenario.option("build")
@@ -201,12 +261,9 @@ def main():
                     help="rewrite the expectations of scenarios that run only under Wine")
     ap.add_argument("paths", nargs="+")
     args = ap.parse_args()
-    name = "wine-" + os.path.basename(os.path.normpath(args.build))
+    name = ("windows-" if ON_WINDOWS else "wine-") + os.path.basename(os.path.normpath(args.build))
     if args.exe != "quillex.exe":
         name += "-" + args.exe[:-4]
-    for tool in ("Xvfb", "tmux"):
-        if not shutil.which(tool):
-            sys.exit("%s: %s is missing (scripts/install_deps.sh installs it)" % (name, tool))
 
     files = []
     for p in args.paths:
@@ -217,14 +274,22 @@ def main():
         build = Build(args.build, args.exe)
         with Host(args.prefix) as host:
             host.smoke_test(build.hello)
+            foreign = system_windows(host, build)
             for path in files:
-                s = Scenario(path)
+                try:
+                    s = Scenario(path)
+                except ValueError as e:
+                    print("FAIL %s" % e)
+                    failed += 1
+                    continue
                 reason = skip_reason(s, build)
-                if reason:
-                    print("SKIP %s: %s" % (os.path.basename(path), reason))
+                actual = None if reason else run_scenario(host, build, s, foreign)
+                if actual is None:
+                    print("SKIP %s: %s" % (os.path.basename(path), reason or (
+                        "a window the test did not make comes before the scenario's, and a "
+                        "yes must not reach it")))
                     skipped += 1
                     continue
-                actual = run_scenario(host, build, s)
                 if args.update and s.option("native-skip"):
                     write_expectations(s, actual)
                     continue

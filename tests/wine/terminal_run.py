@@ -1,13 +1,15 @@
 """Runs Windows programs under Wine in a real terminal (tmux), where they
 have a console: quillex.exe with its y/n questions answered as a test
-decides, or any command whose screen a test reads.
+decides, as a person types at a terminal, or any command whose screen a
+test reads. (The corpus's keys go through the console's input buffer
+instead: console_typist.exe.)
 """
 import os
 import re
 import subprocess
 import time
 
-from winehost import winpath
+from winehost import WineError, winpath
 
 QUESTION = re.compile(rb'"(.*)"(?: - Iconized| - Maximized)?(?: - Hidden)?'
                       rb'\. Do (?:Show|Hide)\? \(y/n\):')
@@ -21,7 +23,8 @@ def in_terminal(shell, finished, react=None, seconds=90):
     """Runs the shell command line in a tmux pane, which stays open after it
     ends. Until the file `finished` exists, calls react(send, pane) every
     50 ms, where send(*keys) types tmux keys into the pane and pane() reads
-    what it shows. Returns the pane's text."""
+    what it shows. Returns the pane's text; raises WineError when the
+    command has not finished within the seconds."""
     session = "quillex-terminal%d" % os.getpid()
     subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "200", "-y", "50",
                     shell + "; sleep 60"], check=True)
@@ -39,12 +42,15 @@ def in_terminal(shell, finished, react=None, seconds=90):
             if react:
                 react(send, pane)
             time.sleep(0.05)
+        if not os.path.exists(finished):
+            raise WineError("a terminal run did not finish within %d s: %s\n%s" % (
+                seconds, shell, pane().decode("utf-8", "replace").rstrip()))
         return pane()
     finally:
         subprocess.run(["tmux", "kill-session", "-t", session], stderr=subprocess.DEVNULL)
 
 
-def quillex_in_terminal(host, build, command_line, react, tmp, stdin_file=None):
+def quillex_in_terminal(host, build, command_line, react, tmp):
     """Runs quillex.exe through the launcher with the exact raw command line,
     its standard output to a file; react(output so far, send) is called as
     it runs. Returns (exit code or "timeout", standard output, pane text)."""
@@ -56,9 +62,9 @@ def quillex_in_terminal(host, build, command_line, react, tmp, stdin_file=None):
         f.write(command_line.encode("latin-1"))
     # The terminal passes Ctrl+C on as a key instead of a signal.
     # The exit code appears in one step, once the output is complete.
-    shell = "stty -isig; %s '%s' '%s' '%s'%s > '%s'; echo $? > '%s.part'; mv '%s.part' '%s'" % (
-        host.shell_prefix(build.arch), build.launcher, build.quillex, winpath(cmd_file),
-        " '%s'" % winpath(stdin_file) if stdin_file else "", out, rc, rc, rc)
+    shell = "stty -isig; %s '%s' '%s' '%s' > '%s'; echo $? > '%s.part'; mv '%s.part' '%s'" % (
+        host.shell_prefix(build.arch), build.launcher, build.quillex, winpath(cmd_file), out, rc,
+        rc, rc)
 
     def read(path):
         return open(path, "rb").read() if os.path.exists(path) else b""

@@ -20,7 +20,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from fixture_run import Build, FixtureRun  # noqa: E402
 from terminal_run import in_terminal  # noqa: E402
-from winehost import Host, WineError, winpath  # noqa: E402
+from winehost import Host, WineError, winpath, needs_wine  # noqa: E402
 
 DESKTOP = os.path.join(HERE, "..", "scenarios", "corpus", "utf8-listing.scn")
 ASKING = os.path.join(HERE, "..", "scenarios", "corpus", "close-asks-user.scn")
@@ -105,6 +105,7 @@ def main():
     ap.add_argument("--prefix", default="build/wineprefix")
     args = ap.parse_args()
     name = "utf8-console-" + os.path.basename(os.path.normpath(args.build))
+    needs_wine(name, "it reads the console through a terminal (tmux)")
     failed = 0
     try:
         build = Build(args.build)

@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""The one place that knows how to run Windows programs on this machine.
+"""The one place that knows how to run Windows programs on this machine:
+under Wine on Linux, or directly on Windows itself (the native host, chosen
+when the runner runs on Windows: no Wine, no prefix, no virtual display).
 
 Which Wine loader can start here, for which architecture, is found out by
 trying each loader, never guessed from the installed packages: some kernels
@@ -14,6 +16,10 @@ program that cannot start simulates a machine without that support, e.g.
 
     QUILLEX_WINE32_LOADER=tests/wine/unrunnable-loader scripts/test.sh
 
+Two runs from one checkout never share a Wine prefix and its server: the
+second one to start stops at once and says so (give it its own prefix with
+--prefix).
+
 Command line:
 
     winehost.py check ARCH   exit 0 when ARCH programs can run here; otherwise
@@ -25,6 +31,10 @@ Command line:
 """
 import errno
 import os
+try:
+    import fcntl
+except ImportError:  # Windows, where there is no Wine prefix to lock
+    fcntl = None
 import shutil
 import subprocess
 import sys
@@ -35,6 +45,7 @@ DEFAULT_LOADERS = {"i686": "/usr/lib/wine/wine", "x86_64": "/usr/lib/wine/wine64
 LOADER_VARIABLES = {"i686": "QUILLEX_WINE32_LOADER", "x86_64": "QUILLEX_WINE64_LOADER"}
 PE_MACHINES = {0x14C: "i686", 0x8664: "x86_64"}
 DEFAULT_PREFIX = "build/wineprefix"
+ON_WINDOWS = sys.platform == "win32"
 
 
 class WineError(Exception):
@@ -49,6 +60,9 @@ def loader_for(arch):
 def probe(arch):
     """Tries the architecture's loader. Returns (True, version) when it starts,
     else (False, reason)."""
+    if ON_WINDOWS:
+        # 64-bit Windows runs both architectures itself.
+        return True, "Windows runs %s programs itself" % arch
     loader = loader_for(arch)
     try:
         p = subprocess.run([loader, "--version"], stdin=subprocess.DEVNULL,
@@ -95,6 +109,9 @@ def pe_arch(exe):
 
 
 def winpath(path):
+    """The path as a Windows program sees it."""
+    if ON_WINDOWS:
+        return os.path.abspath(path)
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
@@ -106,7 +123,71 @@ def cannot_start_message():
     return "\n".join(lines)
 
 
-class Host:
+class ProgramHost:
+    """What every host does: run a Windows program with its arguments, and
+    make sure first that programs of an exe's architecture run at all."""
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def require(self, arch):
+        ok, reason = can_run(arch)
+        if not ok:
+            raise WineError("%s programs cannot run here: %s" % (arch, reason))
+
+    def run(self, arch, argv, **kwargs):
+        kwargs.setdefault("stdin", subprocess.DEVNULL)
+        return subprocess.run(self.command(arch, argv), env=self.env_for(arch), **kwargs)
+
+    def popen(self, arch, argv, **kwargs):
+        return subprocess.Popen(self.command(arch, argv), env=self.env_for(arch), **kwargs)
+
+    def smoke_test(self, exe):
+        """Starts a trivial program of exe's architecture and fails at once,
+        with the reason, when it cannot run."""
+        arch = pe_arch(exe)
+        self.require(arch)
+        try:
+            p = self.run(arch, [exe], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        except subprocess.TimeoutExpired:
+            raise WineError("%s did not end within 60 s on %s" % (exe, self))
+        if p.returncode != 0:
+            raise WineError("%s cannot run on %s: exit code %d %s" % (
+                exe, self, p.returncode, p.stderr.decode("utf-8", "replace").strip()))
+        return arch
+
+
+class WindowsHost(ProgramHost):
+    """Windows itself: programs run directly on the desktop of the runner,
+    whose other windows the suites must leave as they are."""
+
+    def __init__(self, prefix=None):
+        self.runnable = list(ARCHS)
+        self.env = dict(os.environ)
+
+    def __str__(self):
+        return "Windows"
+
+    def command(self, arch, argv):
+        self.require(arch)
+        return list(argv)
+
+    def env_for(self, arch):
+        return self.env
+
+    def close(self):
+        pass
+
+
+def Host(prefix=DEFAULT_PREFIX):
+    """The host for where this runs: Windows itself, or Wine."""
+    return WindowsHost() if ON_WINDOWS else WineHost(prefix)
+
+
+class WineHost(ProgramHost):
     """A Wine prefix on a display, ready to run programs of every architecture
     this machine can run. Use it as a context manager; closing it stops the
     Wine server and the display it started."""
@@ -120,6 +201,7 @@ class Host:
         self.base_arch = "x86_64" if "x86_64" in self.runnable else "i686"
         self.prefix = os.path.abspath(prefix)
         self.xvfb = None
+        self.lock = self._lock_prefix()
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         self.env.pop("WINELOADER", None)
@@ -130,11 +212,28 @@ class Host:
             self.close()
             raise
 
-    def __enter__(self):
-        return self
+    def __str__(self):
+        return "Wine (%s)" % self.prefix
 
-    def __exit__(self, *exc):
-        self.close()
+    def _lock_prefix(self):
+        """One run at a time per prefix: another run's programs would see our
+        windows, and its end would stop our Wine server."""
+        os.makedirs(os.path.dirname(self.prefix), exist_ok=True)
+        lock = open(self.prefix + ".lock", "a+")
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            lock.seek(0)
+            holder = lock.read().strip() or "another process"
+            lock.close()
+            raise WineError("another run (%s) is using the Wine prefix %s: wait until it has "
+                            "ended, or give this run a prefix of its own (--prefix)" % (
+                                holder, self.prefix))
+        lock.seek(0)
+        lock.truncate()
+        lock.write("process %d" % os.getpid())
+        lock.flush()
+        return lock
 
     def _start_display(self):
         if self.env.get("DISPLAY"):
@@ -160,6 +259,10 @@ class Host:
 
     def _make_prefix(self):
         os.makedirs(self.prefix, exist_ok=True)
+        # A run that was killed leaves its server and programs behind, and
+        # wineboot would wait for them; no other run holds the prefix now.
+        subprocess.run([self.wineserver(), "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
         done = os.path.join(self.prefix, "system.reg")
         p = self.run(self.base_arch, ["wineboot", "-i"], stdout=subprocess.PIPE,
                      stderr=subprocess.STDOUT, timeout=300)
@@ -183,11 +286,6 @@ class Host:
                 return path
         return shutil.which("wineserver") or "wineserver"
 
-    def require(self, arch):
-        ok, reason = can_run(arch)
-        if not ok:
-            raise WineError("%s programs cannot run here: %s" % (arch, reason))
-
     def command(self, arch, argv):
         """The command line that runs argv (a Windows program and its
         arguments) with the architecture's loader."""
@@ -197,33 +295,11 @@ class Host:
     def env_for(self, arch):
         return dict(self.env, WINELOADER=loader_for(arch))
 
-    def run(self, arch, argv, **kwargs):
-        kwargs.setdefault("stdin", subprocess.DEVNULL)
-        return subprocess.run(self.command(arch, argv), env=self.env_for(arch), **kwargs)
-
-    def popen(self, arch, argv, **kwargs):
-        return subprocess.Popen(self.command(arch, argv), env=self.env_for(arch), **kwargs)
-
     def shell_prefix(self, arch):
         """Environment assignments and loader for a shell command line."""
         env = self.env_for(arch)
         names = ("WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "DISPLAY", "WINELOADER")
         return " ".join("%s='%s'" % (k, env[k]) for k in names) + " '%s'" % loader_for(arch)
-
-    def smoke_test(self, exe):
-        """Starts a trivial program of exe's architecture and fails at once,
-        with the reason, when it cannot run."""
-        arch = pe_arch(exe)
-        self.require(arch)
-        try:
-            p = self.run(arch, [exe], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
-        except subprocess.TimeoutExpired:
-            raise WineError("%s did not end within 60 s under %s" % (exe, loader_for(arch)))
-        if p.returncode != 0:
-            raise WineError("%s cannot run under %s: exit code %d %s" % (
-                exe, loader_for(arch), p.returncode,
-                p.stderr.decode("utf-8", "replace").strip()))
-        return arch
 
     def close(self):
         if self.env.get("WINEPREFIX") and os.path.isdir(self.prefix):
@@ -233,6 +309,16 @@ class Host:
             self.xvfb.terminate()
             self.xvfb.wait()
             self.xvfb = None
+        if self.lock:
+            self.lock.close()
+            self.lock = None
+
+
+def needs_wine(suite, why):
+    """Stops a suite that can only run under Wine when it runs on Windows."""
+    if ON_WINDOWS:
+        print("%s: not run on Windows: %s" % (suite, why))
+        sys.exit(2)
 
 
 def pick():

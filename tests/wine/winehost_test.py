@@ -69,6 +69,48 @@ class LoaderProbe(unittest.TestCase):
         self.assertEqual(winehost.pick(), ("i686", None))
 
 
+class NativeWindowsHost(unittest.TestCase):
+    """On Windows the host runs programs itself: what it would run, checked
+    here by pretending to be there."""
+
+    def setUp(self):
+        winehost._probed.clear()
+        winehost.ON_WINDOWS = True
+
+    def tearDown(self):
+        winehost.ON_WINDOWS = False
+        winehost._probed.clear()
+
+    def test_programs_run_directly_without_a_loader_prefix_or_display(self):
+        host = winehost.Host("build/wineprefix")
+        self.assertIsInstance(host, winehost.WindowsHost)
+        argv = ["C:\\b\\launcher.exe", "C:\\b\\quillex.exe", "C:\\t\\cmdline"]
+        self.assertEqual(host.command("i686", argv), argv)
+        self.assertEqual(host.command("x86_64", argv), argv)
+        self.assertEqual(host.env_for("i686"), dict(os.environ))
+
+    def test_both_architectures_run_and_the_demo_takes_i686(self):
+        self.assertTrue(winehost.can_run("i686")[0] and winehost.can_run("x86_64")[0])
+        self.assertEqual(winehost.pick(), ("i686", None))
+
+    def test_paths_are_passed_as_they_are(self):
+        self.assertEqual(winehost.winpath("tests"), os.path.abspath("tests"))
+
+
+class PrefixLock(unittest.TestCase):
+    def test_a_second_run_on_the_same_prefix_is_refused_with_the_first_named(self):
+        tmp = tempfile.mkdtemp()
+        first, second = (winehost.WineHost.__new__(winehost.WineHost) for _ in range(2))
+        first.prefix = second.prefix = os.path.join(tmp, "prefix")
+        lock = first._lock_prefix()
+        self.addCleanup(lambda: (lock.close(), os.unlink(first.prefix + ".lock"), os.rmdir(tmp)))
+        with self.assertRaises(winehost.WineError) as refused:
+            second._lock_prefix()
+        self.assertEqual(str(refused.exception), (
+            "another run (process %d) is using the Wine prefix %s: wait until it has ended, or "
+            "give this run a prefix of its own (--prefix)" % (os.getpid(), first.prefix)))
+
+
 class PeArchitecture(unittest.TestCase):
     def pe(self, machine):
         head = bytearray(512)
