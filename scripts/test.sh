@@ -27,15 +27,26 @@ summary=()
 failed=0
 started=$(date +%s)
 
-# stage NAME COMMAND...: runs one suite and records how it ended.
+logs=${QUILLEX_TEST_LOGS:-build/test-logs}
+rm -rf "$logs"
+mkdir -p "$logs"
+
+# stage NAME COMMAND...: runs one suite, keeps its output in build/test-logs/
+# and records how it ended, with the number of scenarios or steps it skipped
+# (their reasons are the log's SKIP lines).
 stage() {
     local name=$1 begin=$(date +%s)
     shift
+    local log=$logs/$(echo "$name" | tr -c 'a-zA-Z0-9_\n' '-').log
     echo "=== $name"
-    if "$@"; then
-        summary+=("passed   $name ($(( $(date +%s) - begin )) s)")
+    "$@" 2>&1 | tee "$log"
+    local status=${PIPESTATUS[0]} took="$(( $(date +%s) - begin )) s"
+    local skipped=$(grep -oE '[0-9]+ skipped' "$log" | tail -1 | cut -d' ' -f1)
+    [ "${skipped:-0}" -gt 0 ] && took+="; $skipped skipped: grep SKIP $log"
+    if [ "$status" -eq 0 ]; then
+        summary+=("passed   $name ($took)")
     else
-        summary+=("FAILED   $name ($(( $(date +%s) - begin )) s)")
+        summary+=("FAILED   $name ($took)")
         failed=1
     fi
 }
@@ -46,8 +57,17 @@ skip() {
     summary+=("skipped  $1: $2")
 }
 
-native() { cmake --preset native && cmake --build --preset native && ctest --preset native; }
-sanitize() { cmake --preset sanitize && cmake --build --preset sanitize && ctest --preset sanitize; }
+# ctest keeps the tests' own output to itself: show the scenario runner's
+# skips and count.
+scenario_lines() { grep -hE '^(SKIP|scenarios:)' "build/$1/Testing/Temporary/LastTest.log"; }
+native() {
+    cmake --preset native && cmake --build --preset native && ctest --preset native &&
+        scenario_lines native
+}
+sanitize() {
+    cmake --preset sanitize && cmake --build --preset sanitize && ctest --preset sanitize &&
+        scenario_lines sanitize
+}
 cross() { cmake --preset "win32-$1" >/dev/null && cmake --build --preset "win32-$1"; }
 # The GitHub workflows, validated offline against the workflow schema.
 workflows() {

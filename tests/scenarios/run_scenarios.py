@@ -18,6 +18,9 @@ import sys
 import tempfile
 
 EXPECTATION_KEYS = ("exit", "out", "err", "call", "received", "final")
+# What a scenario's desktop and run may say; anything else is a mistake.
+SETUP_KEYS = ("window", "child", "cmdline", "keys", "stdout", "titles", "build", "churn",
+              "unordered", "wine-skip", "native-skip", "windows-skip")
 
 
 def escape(data: bytes) -> str:
@@ -91,9 +94,14 @@ class Scenario:
         self.setup = []  # every line that is not an expectation, in order
         self.expected = []
         with open(path, encoding="latin-1") as f:
-            for line in f.read().split("\n"):
+            for number, line in enumerate(f.read().split("\n"), 1):
                 key = line.split(" ", 1)[0]
-                (self.expected if key in EXPECTATION_KEYS else self.setup).append(line)
+                if key in EXPECTATION_KEYS:
+                    self.expected.append(line)
+                elif key in SETUP_KEYS or not line.strip() or line.startswith("#"):
+                    self.setup.append(line)
+                else:
+                    raise ValueError("%s:%d: unknown scenario line %r" % (path, number, line))
         while self.setup and self.setup[-1] == "":
             self.setup.pop()
 
@@ -160,7 +168,12 @@ def main():
 
     passed = failed = skipped = 0
     for path in files:
-        s = Scenario(path)
+        try:
+            s = Scenario(path)
+        except ValueError as e:
+            print("FAIL %s" % e)
+            failed += 1
+            continue
         if s.option("native-skip"):
             print("SKIP %s: %s" % (os.path.basename(path), s.option("native-skip")))
             skipped += 1

@@ -36,8 +36,11 @@ failures = []
 
 def run(argv, extra_env, timeout=1800):
     start = time.time()
-    p = subprocess.run(argv, cwd=ROOT, env=dict(os.environ, **extra_env), stdin=subprocess.DEVNULL,
-                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+    with tempfile.TemporaryDirectory() as logs:  # not the outer test run's logs
+        p = subprocess.run(argv, cwd=ROOT, env=dict(os.environ, QUILLEX_TEST_LOGS=logs,
+                                                     **extra_env),
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, timeout=timeout)
     return p.returncode, p.stdout, p.stderr, time.time() - start
 
 
@@ -53,7 +56,7 @@ def summary(stdout):
     """The summary lines of scripts/test.sh, their timings left off."""
     text = stdout.decode("utf-8", "replace")
     tail = text.split("=== summary", 1)[1].splitlines()[1:] if "=== summary" in text else []
-    return [re.sub(r" \(\d+ s\)$", "", line) for line in tail if line]
+    return [re.sub(r" \(\d+ s(; .*)?\)$", "", line) for line in tail if line]
 
 
 # The demo's listing under Wine: the fixture's demo windows, then Wine's own

@@ -80,20 +80,25 @@ def main():
                                 run, steady, out.count(steady)))
                     churn_lines.append(len(re.findall(rb'^"Churn', out, re.M)))
                     child_lines.append(len(re.findall(rb'^\t"Churn child', out, re.M)))
-            churned = [l for l in fixture.report if l.startswith("churned ")]
-            if not churned:
-                problems.append("the fixture wrote no report")
+            churned = [l.split()[1:] for l in fixture.report if l.startswith("churned ")]
+            made, destroyed = map(int, churned[0]) if churned else (0, 0)
+            # A run with nothing coming and going would prove nothing.
+            if not made or not destroyed:
+                problems.append("no windows came and went: %d made, %d destroyed" % (
+                    made, destroyed))
+            if not max(churn_lines, default=0):
+                problems.append("no run listed a churning window")
     except WineError as e:
         print("%s: stopped: %s" % (name, e))
         return 1
     for p in problems[:20]:
         print("FAIL " + p)
-    print("%s: %d runs, %d failed; each run %.2f s median, %.2f s max; %s windows and controls "
-          "made meanwhile; churning windows listed per run %d to %d (median %d), their child "
-          "lines %d to %d" % (
-              name, args.runs, len(problems), statistics.median(times), max(times),
-              churned[0].split()[1] if churned else "?", min(churn_lines), max(churn_lines),
-              statistics.median(churn_lines), min(child_lines), max(child_lines)))
+    print("%s: %d runs, %d failed; each run %.2f s median, %.2f s max; %d windows and controls "
+          "made and %d destroyed meanwhile; churning windows listed per run %d to %d (median "
+          "%d), their child lines %d to %d" % (
+              name, args.runs, len(problems), statistics.median(times), max(times), made,
+              destroyed, min(churn_lines), max(churn_lines), statistics.median(churn_lines),
+              min(child_lines), max(child_lines)))
     return 1 if problems or len(times) != args.runs else 0
 
 

@@ -145,10 +145,10 @@ DWORD WINAPI hung_thread(LPVOID param) {
     return 0;
 }
 
-void write_report(const sim::Desktop &d, long churned, const char *path) {
+void write_report(const sim::Desktop &d, Churned churned, const char *path) {
     FILE *f = fopen(path, "w");
     if (!f) return;
-    if (d.churn) fprintf(f, "churned %ld\n", churned);
+    if (d.churn) fprintf(f, "churned %ld %ld\n", churned.created, churned.destroyed);
     EnterCriticalSection(&lock);
     for (const auto &w : d.all)
         for (const std::string &m : w->received) fprintf(f, "received %s %s\n", w->id.c_str(), m.c_str());
@@ -240,6 +240,12 @@ int main(int argc, char **argv) {
         pump_messages();
         Sleep(20);
     }
+    if (desktop.ordered && !in_scenario_order(desktop)) {
+        // Listings would not show the windows in the order the scenario
+        // expects: better no run than a run that fails for this.
+        fprintf(stderr, "fixture: the windows are not in scenario order after 100 tries\n");
+        return 3;
+    }
     SetEvent(ordered);
     if (desktop.churn) start_churn();
 
@@ -249,7 +255,7 @@ int main(int argc, char **argv) {
         if (GetFileAttributesA(argv[3]) != INVALID_FILE_ATTRIBUTES) break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
-    const long churned = stop_churn();
+    const Churned churned = stop_churn();
     write_report(desktop, churned, argv[4]);
     ExitProcess(0);
 }

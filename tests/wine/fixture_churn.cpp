@@ -16,6 +16,7 @@ const size_t kMaxWindows = 6;
 
 volatile LONG stopping = 0;
 volatile LONG created = 0; // top-level windows and child controls
+volatile LONG destroyed = 0;
 HANDLE churn = nullptr;
 
 // Titles of many lengths, some just around the 127 characters a listing shows.
@@ -59,13 +60,17 @@ DWORD WINAPI churn_thread(LPVOID) {
         windows.push_back(w);
         if (windows.size() > kMaxWindows) {
             DestroyWindow(windows.front());
+            InterlockedIncrement(&destroyed);
             windows.erase(windows.begin());
         }
         // An older window gets a new title and loses a child for a new one.
         HWND old = windows[n % windows.size()];
         churn_title(title, sizeof title, n * 7);
         SetWindowTextA(old, title);
-        if (HWND child = GetWindow(old, GW_CHILD)) DestroyWindow(child);
+        if (HWND child = GetWindow(old, GW_CHILD)) {
+            DestroyWindow(child);
+            InterlockedIncrement(&destroyed);
+        }
         add_child(old, n, 3);
         pump();
         Sleep(n % 3);
@@ -78,11 +83,12 @@ DWORD WINAPI churn_thread(LPVOID) {
 
 void start_churn() { churn = CreateThread(nullptr, 0, churn_thread, nullptr, 0, nullptr); }
 
-long stop_churn() {
-    if (!churn) return 0;
+Churned stop_churn() {
+    if (!churn) return {0, 0};
     InterlockedExchange(&stopping, 1);
+    const Churned done = {created, destroyed};
     WaitForSingleObject(churn, 5000);
     CloseHandle(churn);
     churn = nullptr;
-    return created;
+    return done;
 }

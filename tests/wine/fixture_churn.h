@@ -5,6 +5,12 @@
 // windows and child controls of its own.
 void start_churn();
 
-// Stops that thread, which destroys its windows; returns how many windows
-// and controls it created.
-long stop_churn();
+// What the thread did while it ran: windows and controls created, and
+// windows and controls destroyed, before it was stopped.
+struct Churned {
+    long created;
+    long destroyed;
+};
+
+// Stops that thread, which then destroys its remaining windows.
+Churned stop_churn();
