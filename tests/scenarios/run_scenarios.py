@@ -116,6 +116,22 @@ class Scenario:
         return None
 
 
+def load_scenarios(paths):
+    """(path, Scenario) for every scenario file of the paths (files, or
+    folders of .scn files); a file that is not a scenario gives (path, the
+    error) instead, after printing it as a failure."""
+    files = []
+    for p in paths:
+        files += sorted(os.path.join(p, f) for f in os.listdir(p) if f.endswith(".scn")) \
+            if os.path.isdir(p) else [p]
+    for path in files:
+        try:
+            yield path, Scenario(path)
+        except ValueError as e:
+            print("FAIL %s" % e)
+            yield path, e
+
+
 def run_native(exe, scenario):
     """Runs the scenario; returns its result in the scenario's own lines."""
     with tempfile.TemporaryDirectory() as tmp:
@@ -159,19 +175,9 @@ def main():
     ap.add_argument("paths", nargs="+")
     args = ap.parse_args()
 
-    files = []
-    for p in args.paths:
-        if os.path.isdir(p):
-            files += sorted(os.path.join(p, f) for f in os.listdir(p) if f.endswith(".scn"))
-        else:
-            files.append(p)
-
     passed = failed = skipped = 0
-    for path in files:
-        try:
-            s = Scenario(path)
-        except ValueError as e:
-            print("FAIL %s" % e)
+    for path, s in load_scenarios(args.paths):
+        if isinstance(s, ValueError):
             failed += 1
             continue
         if s.option("native-skip"):
@@ -190,7 +196,7 @@ def main():
             failed += 1
     if not args.update:
         print("scenarios: %d passed, %d failed, %d skipped" % (passed, failed, skipped))
-    return 1 if failed or not files else 0
+    return 1 if failed or not (passed or skipped or args.update) else 0
 
 
 if __name__ == "__main__":

@@ -28,7 +28,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
-from run_scenarios import Scenario, compare, out_lines, stdout_target  # noqa: E402
+from run_scenarios import compare, load_scenarios, out_lines, stdout_target  # noqa: E402
 from fixture_run import Build, FixtureRun, run_command_line  # noqa: E402
 from winehost import ON_WINDOWS, Host, WineError, winpath  # noqa: E402
 
@@ -265,21 +265,14 @@ def main():
     if args.exe != "quillex.exe":
         name += "-" + args.exe[:-4]
 
-    files = []
-    for p in args.paths:
-        files += sorted(os.path.join(p, f) for f in os.listdir(p) if f.endswith(".scn")) \
-            if os.path.isdir(p) else [p]
     passed = failed = skipped = 0
     try:
         build = Build(args.build, args.exe)
         with Host(args.prefix) as host:
             host.smoke_test(build.hello)
             foreign = system_windows(host, build)
-            for path in files:
-                try:
-                    s = Scenario(path)
-                except ValueError as e:
-                    print("FAIL %s" % e)
+            for path, s in load_scenarios(args.paths):
+                if isinstance(s, ValueError):
                     failed += 1
                     continue
                 reason = skip_reason(s, build)
