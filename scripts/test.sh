@@ -57,9 +57,12 @@ skip() {
     summary+=("skipped  $1: $2")
 }
 
-# ctest keeps the tests' own output to itself: show the scenario runner's
-# skips and count.
-scenario_lines() { grep -hE '^(SKIP|scenarios:)' "build/$1/Testing/Temporary/LastTest.log"; }
+# ctest keeps the tests' own output to itself: show the corpus test's skips
+# and count.
+scenario_lines() {
+    awk '/ Testing: / { corpus = ($NF == "scenarios") } corpus && /^(SKIP|scenarios:)/' \
+        "build/$1/Testing/Temporary/LastTest.log"
+}
 native() {
     cmake --preset native && cmake --build --preset native && ctest --preset native &&
         scenario_lines native
