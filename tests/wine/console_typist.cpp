@@ -127,7 +127,7 @@ int main(int argc, char **argv) {
     }
     // Our standard handles (pipes or files) go to the program; the console
     // is a new one of our own.
-    HANDLE handles[3] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
+    HANDLE const handles[3] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
                          GetStdHandle(STD_ERROR_HANDLE)};
     FreeConsole();
     if (!AllocConsole()) {

@@ -239,6 +239,9 @@ def skip_reason(scenario, build):
         return "written for the classic quillex.exe"
     if any(" post-fails" in l for l in scenario.setup if l.startswith(("window ", "child "))):
         return "a post that fails is a simulated-only feature"
+    if utf8 and (has_hung_window(scenario) or asking_seconds(scenario)):
+        # Seconds of waiting each, on code that does not touch text.
+        return "its waits are the same with quillex.exe, which runs it"
     return None
 
 
