@@ -10,12 +10,14 @@ namespace {
 // hung, as Windows itself judges it.
 const unsigned kAnswerWaitMs = 5000;
 
-} // namespace
-
+// Sends with a bounded wait; false when the window did not answer in time
+// or refused the message.
 bool send_bounded(WindowHandle window, unsigned message, uintptr_t wparam, uintptr_t *answer) {
     return SendMessageTimeoutA(window, message, wparam, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs,
                                answer) != 0;
 }
+
+} // namespace
 
 bool send_while_answering(WindowHandle window, unsigned message, uintptr_t wparam,
                           uintptr_t *answer) {

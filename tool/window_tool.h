@@ -43,11 +43,6 @@ enum { kExitOutputFailed = 2 };
 // order and ends the process with the tool's exit code.
 [[noreturn]] void run_window_actions();
 
-// Sends with a bounded wait; false when the window did not answer in time
-// or refused the message.
-bool send_bounded(platform::WindowHandle window, unsigned message, uintptr_t wparam,
-                  uintptr_t *answer);
-
 // Sends and waits for as long as the window's program keeps handling
 // messages; gives up only on one that has stopped (is hung), or refuses.
 bool send_while_answering(platform::WindowHandle window, unsigned message, uintptr_t wparam,
