@@ -148,8 +148,8 @@ def main():
     if not re.fullmatch(r"https://[^\s]+", args.repository):
         sys.exit("package: the repository URL must be an https address, not %r" % args.repository)
     files = []
-    for spec in args.files:
-        path, name = spec.rsplit("=", 1)
+    for pair in args.files:
+        path, name = pair.rsplit("=", 1)
         files.append((name, open(path, "rb").read()))
     name = package_name(args.version, args.arch)
     zip_path = os.path.join(args.out, name + ".zip")

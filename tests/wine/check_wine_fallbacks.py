@@ -23,13 +23,15 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, HERE)
 import winehost  # noqa: E402
-from run_wine_scenarios import WINE_OWN_LINE  # noqa: E402
 
 UNRUNNABLE = os.path.join(HERE, "unrunnable-loader")
 NO_32_BIT = {"QUILLEX_WINE32_LOADER": UNRUNNABLE}
 NO_WINE = {"QUILLEX_WINE32_LOADER": UNRUNNABLE, "QUILLEX_WINE64_LOADER": UNRUNNABLE}
 NOT_32 = "this kernel cannot run 32-bit programs (%s: Exec format error)" % UNRUNNABLE
 NOT_64 = "this kernel cannot run 64-bit programs (%s: Exec format error)" % UNRUNNABLE
+
+# Wine's own windows ("Default IME", one per GUI thread) in a listing.
+WINE_OWN_LINE = re.compile(rb'"Default IME"[^\n]*\n')
 
 failures = []
 

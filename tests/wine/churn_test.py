@@ -6,7 +6,6 @@ window is listed exactly once, as it is.
 
     churn_test.py --build build/win32-i686 [--runs 100]
 """
-import argparse
 import os
 import re
 import statistics
@@ -16,7 +15,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import Build, FixtureRun  # noqa: E402
+from fixture_run import Build, FixtureRun, suite_arguments  # noqa: E402
 from winehost import Host, WineError  # noqa: E402
 
 DESKTOP = os.path.join(HERE, "churn.desktop")
@@ -46,12 +45,7 @@ def malformed(output):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--prefix", default="build/wineprefix")
-    ap.add_argument("--runs", type=int, default=100)
-    args = ap.parse_args()
-    name = "churn-" + os.path.basename(os.path.normpath(args.build))
+    args, name = suite_arguments("churn", more=[("--runs", dict(type=int, default=100))])
     problems, times, churn_lines, child_lines = [], [], [], []
     try:
         build = Build(args.build)

@@ -9,13 +9,14 @@ A fixture that cannot start raises WineError at once (when its process ends
 before it is ready) or after 30 s, so that a runner stops with one clear
 message instead of timing out scenario after scenario.
 """
+import argparse
 import os
 import shutil
 import subprocess
 import tempfile
 import time
 
-from winehost import WineError, pe_arch, winpath
+from winehost import DEFAULT_PREFIX, WineError, needs_wine, pe_arch, winpath
 
 READY_SECONDS = 30
 
@@ -45,15 +46,43 @@ class Build:
         self.arch = pe_arch(self.quillex)
 
 
+def suite_arguments(suite, wine_only=None, more=()):
+    """The options of a suite's command line: --build, --prefix and more
+    ((flag, keyword arguments) pairs). Returns (arguments, the suite's name
+    for this build). A suite that can only run under Wine (wine_only: why)
+    stops here on Windows."""
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True, help="a win32 build folder")
+    ap.add_argument("--prefix", default=DEFAULT_PREFIX)
+    for flag, options in more:
+        ap.add_argument(flag, **options)
+    args = ap.parse_args()
+    name = suite + "-" + os.path.basename(os.path.normpath(args.build))
+    if wine_only:
+        needs_wine(name, wine_only)
+    return args, name
+
+
+def quillex_argv(build, command_line, folder):
+    """The program and arguments that run quillex.exe through the launcher
+    with exactly this raw command line (kept in a file in folder): quotes
+    reach it as written, which they would not if Wine built the command
+    line from separate arguments."""
+    with tempfile.NamedTemporaryFile(dir=folder, prefix="cmdline", delete=False) as f:
+        f.write(command_line.encode("latin-1"))
+    return [build.launcher, build.quillex, winpath(f.name)]
+
+
 def run_command_line(host, build, command_line, **kwargs):
-    """Runs quillex.exe through the launcher with exactly this raw command
-    line: quotes reach it as written, which they would not if Wine built the
-    command line from separate arguments."""
+    """Runs quillex.exe with exactly this raw command line."""
     with tempfile.TemporaryDirectory() as tmp:
-        cmd_file = os.path.join(tmp, "cmdline")
-        with open(cmd_file, "wb") as f:
-            f.write(command_line.encode("latin-1"))
-        return host.run(build.arch, [build.launcher, build.quillex, winpath(cmd_file)], **kwargs)
+        return host.run(build.arch, quillex_argv(build, command_line, tmp), **kwargs)
+
+
+def start_quillex(host, build, args, folder, **kwargs):
+    """Starts quillex.exe with the raw command line "quillex.exe ARGS" and
+    returns at once, with its process."""
+    return host.popen(build.arch, quillex_argv(build, "quillex.exe " + args, folder), **kwargs)
 
 
 def run_quillex(host, build, args, **kwargs):

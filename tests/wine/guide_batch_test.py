@@ -6,7 +6,6 @@ read from the guide itself, so the guide cannot drift from the program.
 
     guide_batch_test.py --build build/win32-i686 [--guide docs/guide.md]
 """
-import argparse
 import os
 import re
 import subprocess
@@ -17,8 +16,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import Build, run_quillex, wait_for_window, wait_until, window_exists  # noqa: E402
-from winehost import Host, WineError, winpath, needs_wine  # noqa: E402
+from fixture_run import (Build, run_quillex, start_quillex, suite_arguments,  # noqa: E402
+                         wait_for_window, window_exists)
+from winehost import Host, WineError, winpath  # noqa: E402
 
 NOTEPAD = "Untitled - Notepad"
 GUIDE = os.path.join(HERE, "..", "..", "docs", "guide.md")
@@ -52,21 +52,13 @@ class Desk:
 
     def ask_to_save(self):
         """Closes Notepad in the background, where Quillex waits while Notepad
-        asks; returns the file its log line goes to."""
-        log = os.path.join(self.tmp, "background-close")
-        with open(log, "wb") as out:
-            self.background.append(self.host.popen(
-                self.build.arch, [self.build.launcher, self.build.quillex,
-                                  self.command_line_file('/w:"%s" /close /log' % NOTEPAD)],
-                stdout=out, stderr=subprocess.DEVNULL))
+        asks; its log line goes to self.background_log."""
+        self.background_log = os.path.join(self.tmp, "background-close")
+        with open(self.background_log, "wb") as out:
+            self.background.append(start_quillex(self.host, self.build,
+                                                 '/w:"%s" /close /log' % NOTEPAD, self.tmp,
+                                                 stdout=out, stderr=subprocess.DEVNULL))
         self.wait_for(QUESTION)
-        return log
-
-    def command_line_file(self, args):
-        path = os.path.join(self.tmp, "cmdline-%d" % len(self.background))
-        with open(path, "wb") as f:
-            f.write(("quillex.exe " + args).encode())
-        return winpath(path)
 
     def answer_no(self, stop):
         """Answers every save question with No, a second after it shows,
@@ -91,7 +83,7 @@ class Desk:
 QUESTION = "Notepad"  # the title of Notepad's save question
 
 
-def answered_in_background(d, log):
+def answered_in_background(d):
     """The recipe's No answered the background close's query; Notepad then
     asks once more on WM_CLOSE (its text is still unsaved). Once that is
     answered too, the background close ends with its success logged."""
@@ -99,7 +91,7 @@ def answered_in_background(d, log):
         return False
     run_quillex(d.host, d.build, "/w:%s /dook:7" % QUESTION, stdout=subprocess.DEVNULL)
     d.background[-1].wait(30)
-    return open(log, "rb").read() == b"Sent ShutDown Message to %s \r\n" % NOTEPAD.encode()
+    return open(d.background_log, "rb").read() == b"Sent ShutDown Message to %s \r\n" % NOTEPAD.encode()
 
 
 # Per recipe: its argument, what the desktop needs before it runs, whether a
@@ -113,7 +105,7 @@ BATCH_CASES = {
     "close-in-background": (NOTEPAD, lambda d: (d.start_notepad(), d.type_text()), False,
                             lambda d: d.exists(QUESTION)),
     "press-a-button": (QUESTION, lambda d: (d.start_notepad(), d.type_text(), d.ask_to_save()),
-                       False, lambda d, log: answered_in_background(d, log)),
+                       False, answered_in_background),
 }
 # A recipe's guard for a missing button: it must not press OK instead.
 NO_BUTTON = ("press-a-button", NOTEPAD, lambda d: d.start_notepad(),
@@ -146,13 +138,8 @@ def run_recipe(host, build, env, tmp, script, recipe, argument):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--prefix", default="build/wineprefix")
-    ap.add_argument("--guide", default=GUIDE)
-    args = ap.parse_args()
-    name = "guide-batch-" + os.path.basename(os.path.normpath(args.build))
-    needs_wine(name, "its recipes run against Wine's own Notepad")
+    args, name = suite_arguments("guide-batch", wine_only="its recipes run against Wine's own "
+                                 "Notepad", more=[("--guide", dict(default=GUIDE))])
     blocks = guide_blocks(args.guide)
     failed = ran = 0
 
@@ -184,7 +171,7 @@ def main():
                 stop = threading.Event()
                 answerer = threading.Thread(target=desk.answer_no, args=(stop,))
                 try:
-                    prepared = prepare(desk)
+                    prepare(desk)
                     if answer:
                         answerer.start()
                     code, printed = run_recipe(host, build, env, tmp, script, recipe, argument)
@@ -192,8 +179,8 @@ def main():
                     if answer:
                         answerer.join()
                     want = expected.replace("\n", "\r\n").encode()
-                    held = holds(desk, prepared[-1]) if recipe == "press-a-button" else holds(desk)
-                    report(recipe, code == 0 and printed == want and held, code, printed, 0, want)
+                    report(recipe, code == 0 and printed == want and holds(desk), code, printed, 0,
+                           want)
                 finally:
                     stop.set()
                     desk.clear()

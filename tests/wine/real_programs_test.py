@@ -20,7 +20,6 @@ What these programs do that the fixture never does, seen under Wine 8:
 - The text typed into Notepad is not its edit control's title for another
   process: /listsub shows no line for the edit control.
 """
-import argparse
 import os
 import re
 import subprocess
@@ -30,10 +29,10 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import (Build, run_quillex, wait_for_window, wait_until,  # noqa: E402
-                         window_exists)
+from fixture_run import (Build, run_quillex, start_quillex, suite_arguments,  # noqa: E402
+                         wait_for_window, wait_until, window_exists)
 from terminal_run import run_answering  # noqa: E402
-from winehost import Host, WineError, winpath, needs_wine  # noqa: E402
+from winehost import Host, WineError  # noqa: E402
 
 NOTEPAD, REGEDIT, MINES, CLOCK = "Untitled - Notepad", "Registry Editor", "WineMine", "Clock"
 PROGRAMS = [("notepad.exe", NOTEPAD), ("regedit.exe", REGEDIT), ("winemine.exe", MINES),
@@ -143,14 +142,10 @@ class Suite:
         seconds, questions answered, whether two questions were ever open
         at once)."""
         log = os.path.join(self.tmp, "close-log")
-        cmd_file = os.path.join(self.tmp, "close-cmdline")
-        with open(cmd_file, "wb") as f:
-            f.write(b'quillex.exe /w:"%s" /close /log' % NOTEPAD.encode())
         start = time.time()
         with open(log, "wb") as out:
-            closing = self.host.popen(self.build.arch, [self.build.launcher, self.build.quillex,
-                                                        winpath(cmd_file)],
-                                      stdout=out, stderr=subprocess.DEVNULL)
+            closing = start_quillex(self.host, self.build, '/w:"%s" /close /log' % NOTEPAD,
+                                    self.tmp, stdout=out, stderr=subprocess.DEVNULL)
         answered, overlap, shown_at = 0, False, None
         while closing.poll() is None and time.time() - start < 120:
             questions = len(re.findall(rb'^"%s"\r$' % QUESTION.encode(),
@@ -159,8 +154,7 @@ class Suite:
             if questions and shown_at is None:
                 shown_at = time.time()
             if shown_at is not None and time.time() - shown_at >= delay:
-                if self.press(button, once=True):
-                    answered += 1
+                answered += self.press(button)
                 wait_until(lambda: not self.exists(QUESTION), 5)
                 shown_at = None
             time.sleep(0.2)
@@ -183,25 +177,20 @@ class Suite:
                    self.exists(NOTEPAD) and not self.exists(QUESTION),
                    "process running %s" % self.running(NOTEPAD))
 
-    def press(self, button, once=False):
-        """Presses the button of every save question (of one, with once), its
-        id read from a /listsub listing of the question; returns how many
-        were answered."""
-        pressed = 0
-        while self.exists(QUESTION) and pressed < (1 if once else 5):
-            listing = self.quillex("/w:%s /listsub" % QUESTION)[1]
-            found = re.search(rb'^\t"%s" id=(\d+) ' % re.escape(button.encode()), listing, re.M)
-            self.check("notepad.exe", "its question lists the button %s" % button,
-                       found is not None, repr(listing))
-            if not found:
-                return pressed
-            ident = int(found.group(1))
-            self.expect_run("notepad.exe", "presses %s" % button,
-                            "/w:%s /dook:%d /log" % (QUESTION, ident), 0,
-                            b"Sent WM_COMMAND + %d Message to Notepad \r\n" % ident)
-            pressed += 1
-            time.sleep(0.5)
-        return pressed
+    def press(self, button):
+        """Presses the button of the save question, its id read from a
+        /listsub listing of the question; returns whether it did."""
+        listing = self.quillex("/w:%s /listsub" % QUESTION)[1]
+        found = re.search(rb'^\t"%s" id=(\d+) ' % re.escape(button.encode()), listing, re.M)
+        self.check("notepad.exe", "its question lists the button %s" % button,
+                   found is not None, repr(listing))
+        if not found:
+            return False
+        ident = int(found.group(1))
+        self.expect_run("notepad.exe", "presses %s" % button,
+                        "/w:%s /dook:%d /log" % (QUESTION, ident), 0,
+                        b"Sent WM_COMMAND + %d Message to Notepad \r\n" % ident)
+        return True
 
     def answer_question(self):
         code, out, seconds, answered, overlap = self.close_answering("&No", ANSWER_DELAY)
@@ -235,12 +224,8 @@ class Suite:
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--prefix", default="build/wineprefix")
-    args = ap.parse_args()
-    name = "real-programs-" + os.path.basename(os.path.normpath(args.build))
-    needs_wine(name, "it drives Wine's own Notepad, Registry Editor, WineMine and Clock")
+    args, name = suite_arguments("real-programs", wine_only="it drives Wine's own Notepad, "
+                                 "Registry Editor, WineMine and Clock")
     try:
         build = Build(args.build)
         with Host(args.prefix) as host, tempfile.TemporaryDirectory() as tmp:

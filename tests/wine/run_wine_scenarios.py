@@ -18,7 +18,6 @@ rather than time out scenario after scenario, when a fixture cannot start.
 
     run_wine_scenarios.py --build build/win32-i686 tests/scenarios/corpus
 """
-import argparse
 import os
 import re
 import subprocess
@@ -29,14 +28,14 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
 from run_scenarios import compare, load_scenarios, out_lines, stdout_target  # noqa: E402
-from fixture_run import Build, FixtureRun, run_command_line  # noqa: E402
+from fixture_run import (Build, FixtureRun, quillex_argv, run_command_line,  # noqa: E402
+                         suite_arguments)
 from winehost import ON_WINDOWS, Host, WineError, winpath  # noqa: E402
 
 # The system has top-level windows of its own ("Default IME", one per GUI
 # thread), and on Windows the machine has many more. They are not part of any
 # scenario: their listing lines, and the child lines that follow them, are
 # dropped before comparing, and their questions are answered "n".
-WINE_OWN_LINE = re.compile(rb'"Default IME"[^\n]*\n')
 TOP_LINE = re.compile(rb'^"(.*?)"(?: - Iconized| - Maximized)?(?: - Hidden)?(?:\. Do |\r?\n)')
 
 # The typist's key lines for the scenario's key tokens (console_typist.cpp):
@@ -82,20 +81,18 @@ def run_on_console(host, build, scenario, tmp):
     """Runs quillex.exe on a console of its own that holds the scenario's
     keys. Returns (exit code, standard output, the keys echoed on the
     console, standard error)."""
-    keys, screen, cmd_file = (os.path.join(tmp, n) for n in ("keys", "screen", "cmdline"))
+    keys, screen = os.path.join(tmp, "keys"), os.path.join(tmp, "screen")
     with open(keys, "w") as f:
         f.write("".join(typist_key(k) + "\n" for k in scenario.option("keys").split()))
         f.write("char 6e\n" * SPARE_ANSWERS)
-    with open(cmd_file, "wb") as f:
-        f.write((scenario.option("cmdline") or "").encode("latin-1"))
     # quillex's standard input is a file of "y" answers: the questions must
     # read the console itself, never standard input.
     answers = os.path.join(tmp, "stdin")
     with open(answers, "wb") as f:
         f.write(b"yyyyyyyyyyyyyyyy\r\n" * 8)
-    p = host.run(build.arch, [build.typist, winpath(keys), winpath(screen), build.launcher,
-                              build.quillex, winpath(cmd_file), winpath(answers)],
-                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=90)
+    quillex = quillex_argv(build, scenario.option("cmdline") or "", tmp)
+    p = host.run(build.arch, [build.typist, winpath(keys), winpath(screen)] + quillex +
+                 [winpath(answers)], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=90)
     shown = open(screen, "rb").read().split(b"\n")[1:] if os.path.exists(screen) else []
     return p.returncode, p.stdout, printable(b"".join(shown)), p.stderr
 
@@ -121,29 +118,38 @@ def without_foreign_windows(stdout, foreign):
     return b"".join(kept), asked
 
 
-def system_windows(host, build):
-    """The windows that are there before any scenario's: their titles, each
+def listed_windows(host, build):
+    """The titled top-level windows there are now, in listing order, each
     with the child lines listed under it."""
     p = run_command_line(host, build, "quillex.exe /listwin /listsub", stdout=subprocess.PIPE,
                          stderr=subprocess.DEVNULL, timeout=60)
-    found, children = {b"Default IME": set()}, set()
+    windows = []
     for line in output_lines(p.stdout):
         top = TOP_LINE.match(line)
         if top:
-            children = found.setdefault(top.group(1), set())
-        elif line.startswith(b"\t"):
-            children.add(line)
-    return found
+            windows.append((top.group(1), set()))
+        elif windows and line.startswith(b"\t"):
+            windows[-1][1].add(line)
+    return windows
+
+
+def system_windows(host, build):
+    """The windows that are there before any scenario's: their titles, each
+    with its child lines."""
+    return dict([(b"Default IME", set())] + listed_windows(host, build))
 
 
 def scenario_windows_first(host, build, foreign):
     """Whether every listing line before the last scenario window's is a
     scenario window's: then the scenario's keys answer its own windows."""
-    p = run_command_line(host, build, "quillex.exe /listwin", stdout=subprocess.PIPE,
-                         stderr=subprocess.DEVNULL, timeout=60)
-    mine = [TOP_LINE.match(l).group(1) not in foreign
-            for l in output_lines(p.stdout) if TOP_LINE.match(l)]
+    mine = [title not in foreign for title, _ in listed_windows(host, build)]
     return all(mine[:max((i + 1 for i, m in enumerate(mine) if m), default=0)])
+
+
+def scenario_keys(scenario):
+    """The scenario's console keys; none when it runs without a console."""
+    keys = (scenario.option("keys") or "none").split()
+    return [] if keys == ["none"] else keys
 
 
 def may_say_yes(keys):
@@ -156,21 +162,21 @@ def run_scenario(host, build, scenario, foreign):
     """The scenario's result lines, or None when it cannot run safely here."""
     with tempfile.TemporaryDirectory() as tmp:
         with FixtureRun(host, build, scenario.path) as fixture:
-            keys = (scenario.option("keys") or "none").split()
+            keys = scenario_keys(scenario)
             # A yes must never reach a window the test did not make.
             if may_say_yes(keys) and not scenario_windows_first(host, build, foreign):
                 return None
             echo = []
             start = time.time()
             stderr = b""
-            if keys and keys != ["none"]:
+            if keys:
                 code, stdout, echoed, stderr = run_on_console(host, build, scenario, tmp)
             else:
                 code, stdout, stderr = run_piped(host, build, scenario)
             seconds = time.time() - start
         states = fixture.report
     stdout, spare = without_foreign_windows(stdout, foreign)
-    if keys and keys != ["none"]:
+    if keys:
         # The "n" answers to the questions about the system's windows.
         if spare and echoed.endswith("n" * spare):
             echoed = echoed[:len(echoed) - spare]
@@ -214,8 +220,7 @@ def expected_lines(scenario):
     exit_line = [l for l in scenario.expected if l.startswith("exit ")]
     states = [l for l in scenario.expected if l.startswith(("received ", "final "))]
     echo = []
-    keys = (scenario.option("keys") or "none").split()
-    if keys and keys != ["none"]:
+    if scenario_keys(scenario):
         chars = [ECHOED_KEY.match(l) for l in scenario.expected]
         echoed = bytes(ord(m.group(1)) if m.group(1) else int(m.group(2), 16)
                        for m in chars if m)
@@ -256,15 +261,11 @@ def write_expectations(scenario, actual):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True, help="a win32 build folder")
-    ap.add_argument("--prefix", default="build/wineprefix")
-    ap.add_argument("--exe", default="quillex.exe", help="the exe of the build's tool folder")
-    ap.add_argument("--update", action="store_true",
-                    help="rewrite the expectations of scenarios that run only under Wine")
-    ap.add_argument("paths", nargs="+")
-    args = ap.parse_args()
-    name = ("windows-" if ON_WINDOWS else "wine-") + os.path.basename(os.path.normpath(args.build))
+    args, name = suite_arguments("windows" if ON_WINDOWS else "wine", more=[
+        ("--exe", dict(default="quillex.exe", help="the exe of the build's tool folder")),
+        ("--update", dict(action="store_true",
+                          help="rewrite the expectations of scenarios that run only under Wine")),
+        ("paths", dict(nargs="+"))])
     if args.exe != "quillex.exe":
         name += "-" + args.exe[:-4]
 

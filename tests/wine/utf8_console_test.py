@@ -9,7 +9,6 @@ console back its code page and input mode.
 
     utf8_console_test.py --build build/win32-i686
 """
-import argparse
 import os
 import subprocess
 import sys
@@ -18,9 +17,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import Build, FixtureRun  # noqa: E402
+from fixture_run import Build, FixtureRun, suite_arguments  # noqa: E402
 from terminal_run import in_terminal  # noqa: E402
-from winehost import Host, WineError, winpath, needs_wine  # noqa: E402
+from winehost import Host, WineError, winpath  # noqa: E402
 
 DESKTOP = os.path.join(HERE, "..", "scenarios", "corpus", "utf8-listing.scn")
 ASKING = os.path.join(HERE, "..", "scenarios", "corpus", "close-asks-user.scn")
@@ -99,12 +98,8 @@ def check_console_events(host, build, tmp, before):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--prefix", default="build/wineprefix")
-    args = ap.parse_args()
-    name = "utf8-console-" + os.path.basename(os.path.normpath(args.build))
-    needs_wine(name, "it reads the console through a terminal (tmux)")
+    args, name = suite_arguments("utf8-console",
+                                 wine_only="it reads the console through a terminal (tmux)")
     failed = 0
     try:
         build = Build(args.build)
