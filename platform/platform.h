@@ -44,6 +44,12 @@ int ShowWindowAsync(WindowHandle window, int command);
 intptr_t SendMessageTimeoutA(WindowHandle window, unsigned message, uintptr_t wparam,
                              intptr_t lparam, unsigned flags, unsigned timeout_ms,
                              uintptr_t *answer);
+// Hands the message to the window's thread and returns at once; the thread
+// handles it, in order with others sent this way, when it next looks at its
+// messages (a hung one once it wakes).
+int SendNotifyMessageA(WindowHandle window, unsigned message, uintptr_t wparam, intptr_t lparam);
+// Whether the window's thread has stopped handling messages (hung).
+int IsHungAppWindow(WindowHandle window);
 // The error of the last call on this thread that failed.
 unsigned GetLastError();
 int PostMessageA(WindowHandle window, unsigned message, uintptr_t wparam, intptr_t lparam);
@@ -54,6 +60,10 @@ int IsWindowVisible(WindowHandle window);
 int IsZoomed(WindowHandle window);
 int IsIconic(WindowHandle window);
 int GetDlgCtrlID(WindowHandle window);
+
+// The ANSI code page that titles are read in (65001: UTF-8).
+unsigned GetACP();
+enum { CP_UTF8 = 65001 };
 
 // The raw command line, the program's own name included.
 const char *GetCommandLineA();

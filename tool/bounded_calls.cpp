@@ -28,14 +28,25 @@ bool send_while_answering(WindowHandle window, unsigned message, uintptr_t wpara
                                answer) != 0;
 }
 
+bool send_answer(WindowHandle window, unsigned message, uintptr_t wparam, uintptr_t *answer,
+                 bool *hung) {
+    if (send_while_answering(window, message, wparam, answer)) return true;
+    const unsigned error = GetLastError();
+    if (error == ERROR_TIMEOUT) *hung = true;
+    if (error != ERROR_INVALID_WINDOW_HANDLE) return false;
+    *answer = 0;
+    return true;
+}
+
 bool window_takes_show_at_once(WindowHandle window) {
     // The null handle is nobody's window: ShowWindow returns at once for it.
     if (!window) return true;
     uintptr_t ignored;
     if (send_bounded(window, WM_NULL, 0, &ignored)) return true;
-    // A program with higher rights refuses our messages at once; it is not
-    // hung, and the system still shows and hides its windows for us.
-    return GetLastError() == ERROR_ACCESS_DENIED;
+    // A program with higher rights refuses our messages (error 5, as
+    // Microsoft documents); ShowWindow on its window still waits for its
+    // thread, so it is given at once only to one that is not hung.
+    return GetLastError() == ERROR_ACCESS_DENIED && !IsHungAppWindow(window);
 }
 
 void show_window(WindowHandle window, int command, bool at_once) {

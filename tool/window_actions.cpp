@@ -7,24 +7,30 @@ using namespace platform;
 
 namespace {
 
-// Asks the window's program to end its session, then to quit and close.
-// Returns whether the end-of-session handshake succeeded.
-bool close_window(WindowHandle window) {
-    bool shut_down = false;
+// Asks the window's program to end its session. Returns whether it agreed
+// and ended it; *hung tells whether the window turned out hung.
+bool end_session(WindowHandle window, bool *hung) {
     uintptr_t answer = 0;
-    // A program that stopped answering, or refused our message, counts as
-    // saying no to the query; to the end of the session, as failing.
-    if (send_while_answering(window, WM_QUERYENDSESSION, 0, &answer) && answer != 0) {
-        uintptr_t ended = 1;
-        shut_down = send_while_answering(window, WM_ENDSESSION, 1, &ended) && ended == 0;
-    }
-    return shut_down;
+    // A program that stopped answering, or refused our message, never
+    // agreed; one that is gone by the end of the session has ended it.
+    if (!send_answer(window, WM_QUERYENDSESSION, 0, &answer, hung) || answer == 0) return false;
+    uintptr_t ended = 1;
+    return send_answer(window, WM_ENDSESSION, 1, &ended, hung) && ended == 0;
 }
 
-void finish_close(WindowHandle window) {
-    uintptr_t ignored;
-    send_while_answering(window, WM_QUIT, 1, &ignored);
-    send_while_answering(window, WM_CLOSE, 0, &ignored);
+// Then quit and close, whatever the outcome: sent and waited for while the
+// window answers, handed over to one that is hung, to handle when it wakes.
+void quit_and_close(WindowHandle window, bool hung) {
+    const struct {
+        unsigned message;
+        uintptr_t wparam;
+    } last[] = {{WM_QUIT, 1}, {WM_CLOSE, 0}};
+    for (const auto &m : last) {
+        if (!hung) hung = IsHungAppWindow(window) != 0;
+        uintptr_t ignored;
+        if (hung) SendNotifyMessageA(window, m.message, m.wparam, 0);
+        else send_answer(window, m.message, m.wparam, &ignored, &hung);
+    }
 }
 
 bool any_action_requested(const WindowToolOptions &o) {
@@ -64,9 +70,10 @@ void run_window_actions() {
         if (o.log) printf("Restored window: %s\n", title);
     }
     if (o.close) {
-        const bool shut_down = close_window(target);
+        bool hung = false;
+        const bool shut_down = end_session(target, &hung);
         if (o.log) printf("Sent ShutDown Message to %s%s\n", title, shut_down ? " " : " - failed");
-        finish_close(target);
+        quit_and_close(target, hung);
     }
     if (o.dook) {
         const int posted = PostMessageA(target, WM_COMMAND,

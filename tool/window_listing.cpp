@@ -10,6 +10,24 @@ namespace {
 
 enum { kTitleSize = 128, kCtrlC = 3 };
 
+// Reads the window's title; returns the number of bytes copied. A UTF-8
+// title longer than the buffer may be cut inside a character: the bytes
+// of that last, incomplete character are dropped.
+int read_title(WindowHandle window, char *title) {
+    int copied = GetWindowTextA(window, title, kTitleSize);
+    if (copied < kTitleSize - 1 || GetACP() != CP_UTF8) return copied;
+    int start = copied;
+    while (start > 0 && (static_cast<unsigned char>(title[start - 1]) & 0xC0) == 0x80) --start;
+    if (start == 0) return copied;
+    const unsigned char lead = static_cast<unsigned char>(title[start - 1]);
+    const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (copied - (start - 1) < length) {
+        copied = start - 1;
+        title[copied] = 0;
+    }
+    return copied;
+}
+
 // Answers the question that ends the window's line with a key press.
 void answer_question(WindowHandle window, int command) {
     const int key = read_console_key();
@@ -26,7 +44,7 @@ void answer_question(WindowHandle window, int command) {
 
 int list_top_window(WindowHandle window, intptr_t list_children) {
     char title[kTitleSize] = "";
-    const int copied = GetWindowTextA(window, title, kTitleSize);
+    const int copied = read_title(window, title);
     const bool visible = IsWindowVisible(window) != 0;
     const bool zoomed = IsZoomed(window) != 0;
     const bool iconic = IsIconic(window) != 0;
@@ -48,7 +66,7 @@ int list_top_window(WindowHandle window, intptr_t list_children) {
 int list_child_window(WindowHandle window, intptr_t) {
     char title[kTitleSize] = "";
     // One-character titles are skipped along with empty ones.
-    if (GetWindowTextA(window, title, kTitleSize) < 2 || !title[0]) return 1;
+    if (read_title(window, title) < 2 || !title[0]) return 1;
     const int id = GetDlgCtrlID(window);
     if (id != 0)
         printf("\t\"%s\" id=%ld (0x%x)\n", title, static_cast<long>(id), static_cast<unsigned>(id));

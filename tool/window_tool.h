@@ -48,8 +48,15 @@ enum { kExitOutputFailed = 2 };
 bool send_while_answering(platform::WindowHandle window, unsigned message, uintptr_t wparam,
                           uintptr_t *answer);
 
+// Sends as a plain synchronous send answers: the window's answer, or 0 from
+// a window that is gone or whose program ends before it answers. False
+// when the window never answered: it is hung (then *hung is set), or it
+// refused the message.
+bool send_answer(platform::WindowHandle window, unsigned message, uintptr_t wparam,
+                 uintptr_t *answer, bool *hung);
+
 // Whether ShowWindow on the window comes back: its program answers within
-// the bounded wait, or refuses our messages outright.
+// the bounded wait, or refuses our messages outright and is not hung.
 bool window_takes_show_at_once(platform::WindowHandle window);
 
 // Gives the window a show command: at once, or handed over for a window

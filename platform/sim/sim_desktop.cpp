@@ -2,6 +2,8 @@
 // lines. Lines the desktop does not need (expectations) are skipped.
 #include "sim_desktop.h"
 
+#include "console_keys.h"
+
 #include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -54,6 +56,8 @@ bool apply_attribute(Window &w, const std::string &a) {
     else if (a == "minimized") w.placement = MINIMIZED;
     else if (a == "maximized") w.placement = MAXIMIZED;
     else if (a == "hung") w.hung = true;
+    else if (a == "wakes") w.hung = w.wakes = true;
+    else if (a == "exits") w.exits = true;
     else if (a == "refuses") w.refuses = true;
     else if (a.compare(0, 5, "asks=") == 0) w.asks_seconds = atoi(a.c_str() + 5);
     else if (a == "post-fails") w.post_fails = true;
@@ -98,19 +102,9 @@ bool parse_window(const char *p, bool child, Desktop &d, std::string &error) {
     return true;
 }
 
-struct NamedKey {
-    const char *name;
-    int code, kept;
-};
-
-const NamedKey kNamedKeys[] = {
-    {"^C", 3, -1},       {"<enter>", 13, -1},  {"<esc>", 27, -1},    {"<space>", ' ', -1},
-    {"<up>", 0xE0, 0x48}, {"<down>", 0xE0, 0x50}, {"<left>", 0xE0, 0x4B}, {"<right>", 0xE0, 0x4D},
-    {"<home>", 0xE0, 0x47}, {"<del>", 0xE0, 0x53}, {"<f1>", 0, 0x3B},    {"<f10>", 0, 0x44},
-};
-
-// Keys: a single character, a named key, or <0:HH> / <e0:HH> for a key
-// without a character whose key code is HH.
+// Keys: a single character, ^C, or a key by its name in angle brackets
+// (<f1>, <shift+f6>, <ctrl+up>, <volume-up>), read as the console reads it:
+// a key without a character or classic code is skipped.
 bool parse_keys(const char *p, Desktop &d, std::string &error) {
     d.has_console = true;
     for (;;) {
@@ -122,28 +116,17 @@ bool parse_keys(const char *p, Desktop &d, std::string &error) {
             d.has_console = false;
             continue;
         }
-        if (k.size() == 1) {
-            d.keys.push_back({static_cast<unsigned char>(k[0]), -1});
-            continue;
-        }
-        bool known = false;
-        for (const NamedKey &n : kNamedKeys)
-            if (k == n.name) {
-                d.keys.push_back({n.code, n.kept});
-                known = true;
-            }
-        unsigned code;
-        if (!known && sscanf(k.c_str(), "<0:%x>", &code) == 1) {
-            d.keys.push_back({0, int(code & 0xFF)});
-            known = true;
-        } else if (!known && sscanf(k.c_str(), "<e0:%x>", &code) == 1) {
-            d.keys.push_back({0xE0, int(code & 0xFF)});
-            known = true;
-        }
-        if (!known) {
+        const std::string name = k == "^C"                                     ? "ctrl+c"
+                                 : k.size() > 2 && k[0] == '<' && k.back() == '>' ? k.substr(1, k.size() - 2)
+                                                                                 : k;
+        platform::KeyPress press;
+        if ((k.size() > 1 && name == k) || !platform::key_by_name(name.c_str(), press)) {
             error = "unknown key " + k;
             return false;
         }
+        int lead = press.character, code = 0;
+        if (lead == 0 && !platform::classic_key_code(press, lead, code)) continue;
+        d.keys.push_back({lead, code ? code : -1});
     }
 }
 

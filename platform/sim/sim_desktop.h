@@ -22,6 +22,8 @@ struct Window {
     uintptr_t query_answer = 1;     // to WM_QUERYENDSESSION
     uintptr_t endsession_answer = 0;
     bool hung = false;              // answers no message in time
+    bool wakes = false;             // hung, but wakes once the run has ended
+    bool exits = false;             // its program ends while it handles WM_ENDSESSION
     bool refuses = false;           // its program refuses our messages (runs elevated)
     int asks_seconds = 0;           // asks its user this long before answering the query
     bool post_fails = false;
@@ -30,6 +32,7 @@ struct Window {
     Window *parent = nullptr;
     std::vector<Window *> children;
     std::vector<std::string> received; // messages, in order
+    std::vector<std::string> queued;   // handed to it while hung, for when it wakes
 };
 
 struct Key {

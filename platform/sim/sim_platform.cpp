@@ -129,13 +129,25 @@ const char *show_name(int command) {
     }
 }
 
-void receive(sim::Window *w, unsigned message, uintptr_t wparam, intptr_t lparam) {
+std::string message_text(unsigned message, uintptr_t wparam, intptr_t lparam) {
     char text[96];
     snprintf(text, sizeof text, "%s %lu %ld", message_name(message),
              static_cast<unsigned long>(wparam), static_cast<long>(lparam));
-    w->received.push_back(text);
+    return text;
+}
+
+void receive(sim::Window *w, unsigned message, uintptr_t wparam, intptr_t lparam) {
+    w->received.push_back(message_text(message, wparam, lparam));
     // A vanishing window destroys itself while it handles its first message.
     if (w->vanishes) destroy(w);
+    // The scenario's windows are one program's: when it ends, all are gone.
+    if (w->exits && message == platform::WM_ENDSESSION)
+        for (sim::Window *t : desktop().top) destroy(t);
+}
+
+// A message that a hung window's thread takes, to handle if it wakes.
+void hand_over(sim::Window *w, unsigned message, uintptr_t wparam, intptr_t lparam) {
+    w->queued.push_back(message_text(message, wparam, lparam));
 }
 
 // Windows enumerates descendants depth first, each before its own children.
@@ -265,6 +277,8 @@ intptr_t SendMessageTimeoutA(WindowHandle h, unsigned message, uintptr_t wparam,
         // time limit that runs all the same gives up on it, and its answer is lost.
         const unsigned asks_ms = message == WM_QUERYENDSESSION ? w->asks_seconds * 1000u : 0;
         if (asks_ms > timeout_ms && !(flags & SMTO_NOTIMEOUTIFNOTHUNG)) last_error = ERROR_TIMEOUT;
+        // A program that ended while it handled the message never answered.
+        else if (w->gone && w->exits) last_error = ERROR_INVALID_WINDOW_HANDLE;
         else last_error = 0;
     }
     const std::string sent = std::string(name(h)) + ", " + message_name(message) + ", " +
@@ -279,14 +293,41 @@ intptr_t SendMessageTimeoutA(WindowHandle h, unsigned message, uintptr_t wparam,
     return 1;
 }
 
+int SendNotifyMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam) {
+    sim::Window *w = live(h);
+    last_error = !w ? ERROR_INVALID_WINDOW_HANDLE : w->refuses ? ERROR_ACCESS_DENIED : 0;
+    if (!last_error) {
+        if (w->hung) hand_over(w, message, wparam, lparam);
+        else receive(w, message, wparam, lparam);
+    }
+    trace("SendNotifyMessageA(%s, %s, %lu, %ld) = %d", name(h), message_name(message),
+          static_cast<unsigned long>(wparam), static_cast<long>(lparam), !last_error);
+    return !last_error;
+}
+
+int IsHungAppWindow(WindowHandle h) {
+    const sim::Window *w = live(h);
+    const int hung = w && w->hung;
+    trace("IsHungAppWindow(%s) = %d", name(h), hung);
+    return hung;
+}
+
 unsigned GetLastError() { return last_error; }
+
+unsigned GetACP() {
+    // Titles in UTF-8 are read as the UTF-8 build reads them.
+    const unsigned code_page = desktop().utf8_titles ? CP_UTF8 : 1252;
+    trace("GetACP() = %u", code_page);
+    return code_page;
+}
 
 int PostMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam) {
     sim::Window *w = live(h);
     // A null window means the calling thread's own queue, which takes it.
-    // A hung window's queue takes the post, but the window never handles it.
+    // A hung window's queue takes the post, to handle if it wakes.
     const int ok = !h || (w && !w->post_fails && !w->refuses);
-    if (ok && w && !w->hung) receive(w, message, wparam, lparam);
+    if (ok && w && w->hung) hand_over(w, message, wparam, lparam);
+    else if (ok && w) receive(w, message, wparam, lparam);
     trace("PostMessageA(%s, %s, %lu, %ld) = %d", name(h), message_name(message),
           static_cast<unsigned long>(wparam), static_cast<long>(lparam), ok);
     return ok;
@@ -396,6 +437,8 @@ void exit_process(int code) {
     // A scenario whose keys are not all read is most likely a wrong scenario.
     if (d.next_key < d.keys.size()) trace("keys left unread: %zu", d.keys.size() - d.next_key);
     for (const auto &w : desktop().all) {
+        // A window that wakes once the run has ended handles what it was handed.
+        if (w->wakes) w->received.insert(w->received.end(), w->queued.begin(), w->queued.end());
         for (const std::string &m : w->received) trace("received %s %s", w->id.c_str(), m.c_str());
     }
     for (sim::Window *w : desktop().top) {

@@ -11,6 +11,7 @@
 #include <io.h>
 #include <stdio.h>
 
+#include "console_keys.h"
 #include "win32_console.h"
 
 namespace {
@@ -46,11 +47,13 @@ HANDLE input_being_read = INVALID_HANDLE_VALUE;
 DWORD input_mode_to_restore = 0;
 
 // Ctrl+C outside a question, Ctrl+Break and closing the console window end
-// the process without its normal exit: first write out what was printed
-// and give the console back, or the user's cmd window stays in UTF-8.
+// the process without its normal exit: first give the console back, or the
+// user's cmd window stays in UTF-8, then write out what was printed (a
+// write stuck behind a paused pipe or a selection must not keep the
+// console from being given back).
 BOOL WINAPI on_console_event(DWORD) {
-    fflush(stdout);
     restore_console();
+    fflush(stdout);
     return FALSE; // the system's own handling then ends the process
 }
 
@@ -65,14 +68,14 @@ const bool kConsoleSetUp = set_up_console();
 // The key code of the last key without a character, returned by the next read.
 int kept_code = -1;
 
-bool is_modifier(WORD key) {
-    return key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU || key == VK_CAPITAL ||
-           key == VK_NUMLOCK || key == VK_SCROLL || key == VK_LWIN || key == VK_RWIN ||
-           key == VK_APPS || key == VK_LSHIFT || key == VK_RSHIFT || key == VK_LCONTROL ||
-           key == VK_RCONTROL || key == VK_LMENU || key == VK_RMENU;
+unsigned modifiers_of(DWORD state) {
+    return (state & SHIFT_PRESSED ? platform::kShift : 0) |
+           (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED) ? platform::kCtrl : 0) |
+           (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED) ? platform::kAlt : 0);
 }
 
-// Waits for one key-down event that is not a modifier alone.
+// Waits for one key-down event that gives a character or a classic key
+// code; lone modifiers and keys without a code are skipped.
 int read_key(HANDLE input) {
     for (;;) {
         INPUT_RECORD record;
@@ -80,12 +83,17 @@ int read_key(HANDLE input) {
         if (!ReadConsoleInputA(input, &record, 1, &count) || count == 0) return -1;
         if (record.EventType != KEY_EVENT) continue;
         const KEY_EVENT_RECORD &key = record.Event.KeyEvent;
-        if (!key.bKeyDown || is_modifier(key.wVirtualKeyCode)) continue;
+        if (!key.bKeyDown) continue;
         const unsigned char c = static_cast<unsigned char>(key.uChar.AsciiChar);
         if (c != 0) return c;
-        // A key without a character: a lead byte now, its scan code next.
-        kept_code = key.wVirtualScanCode & 0xFF;
-        return (key.dwControlKeyState & ENHANCED_KEY) ? 0xE0 : 0;
+        const platform::KeyPress press = {key.wVirtualKeyCode,
+                                          (key.dwControlKeyState & ENHANCED_KEY) != 0,
+                                          modifiers_of(key.dwControlKeyState), 0};
+        int lead, code;
+        if (!platform::classic_key_code(press, lead, code)) continue;
+        // A lead byte now, the key's code at the next read.
+        if (code) kept_code = code;
+        return lead;
     }
 }
 

@@ -26,49 +26,99 @@ BOOL CALLBACK forward_window(HWND window, LPARAM context) {
     return e->callback(handle_of(window), e->value) ? TRUE : FALSE;
 }
 
+// IsHungAppWindow is also true for a moment when a thread that has waited
+// for messages for more than 5 s wakes, until it asks for the next one
+// (Wine shows it often through qemu): a window counts as hung only once
+// it has stayed so for a second.
+const DWORD kHungConfirmMs = 1000;
+const DWORD kPollMs = 50;
+
+bool stays_hung(HWND window) {
+    const DWORD start = GetTickCount();
+    while (IsHungAppWindow(window)) {
+        if (GetTickCount() - start >= kHungConfirmMs) return true;
+        Sleep(kPollMs);
+    }
+    return false;
+}
+
+// The answer to the send under way. The system may call back after the
+// send that asked for it has given up and returned, inside a later send:
+// the reply lives on, and one that carries another send's number is not
+// this send's answer.
 struct Reply {
+    ULONG_PTR send;
     bool arrived;
     LRESULT result;
 };
+Reply reply = {0, false, 0};
 
-VOID CALLBACK take_reply(HWND, UINT, ULONG_PTR reply, LRESULT result) {
-    *reinterpret_cast<Reply *>(reply) = {true, result};
+VOID CALLBACK take_reply(HWND, UINT, ULONG_PTR send, LRESULT result) {
+    if (send != reply.send) return;
+    reply.arrived = true;
+    reply.result = result;
 }
 
+// Whether the thread behind a window that is gone has ended too, or has
+// had as long as a hung one to answer: then no answer will come.
+bool no_answer_coming(HANDLE thread, DWORD gone_for) {
+    return !thread || WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 || gone_for >= 5000;
+}
+
+// Since when a condition has held, or false.
+struct Since {
+    bool holds;
+    DWORD start;
+    DWORD update(bool now_holds) {
+        if (!now_holds) holds = false;
+        else if (!holds) *this = {true, GetTickCount()};
+        return holds ? GetTickCount() - start : 0;
+    }
+};
+
 // Sends and waits for the answer for as long as the window's thread keeps
-// handling messages, and gives up once the system judges it hung (5 s
-// without handling any). Windows documents this as SMTO_NOTIMEOUTIFNOTHUNG
-// with SMTO_ABORTIFHUNG, but Wine ignores that flag and gives up after the
-// time limit; the same behaviour is built here from calls both have.
+// handling messages, and gives up once it is hung (5 s without handling
+// any, as the system judges it, for a second on end). Windows documents
+// this as SMTO_NOTIMEOUTIFNOTHUNG with SMTO_ABORTIFHUNG, but Wine ignores
+// that flag and gives up after the time limit; the same behaviour is built
+// here from calls both have. A window destroyed while it handles the
+// message still answers from its thread, unless its program ends first.
 LRESULT send_until_hung(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                         DWORD_PTR *result) {
-    if (IsHungAppWindow(window)) {
+    if (stays_hung(window)) {
         SetLastError(ERROR_TIMEOUT);
         return 0;
     }
-    Reply reply = {false, 0};
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(window, nullptr));
+    reply = {reply.send + 1, false, 0};
     // A refused or invalid window fails here at once, with its error.
-    if (!SendMessageCallbackA(window, message, wparam, lparam, take_reply,
-                              reinterpret_cast<ULONG_PTR>(&reply)))
+    if (!SendMessageCallbackA(window, message, wparam, lparam, take_reply, reply.send)) {
+        const DWORD error = GetLastError();
+        if (thread) CloseHandle(thread);
+        SetLastError(error);
         return 0;
+    }
+    Since hung = {false, 0}, gone = {false, 0};
     for (;;) {
         // The reply is handed to take_reply while this thread looks at its
         // own messages.
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        if (reply.arrived) {
+        DWORD error = 0;
+        const bool exists = reply.arrived || IsWindow(window);
+        const DWORD gone_for = gone.update(!exists);
+        if (reply.arrived)
             *result = static_cast<DWORD_PTR>(reply.result);
-            return 1;
+        else if (!exists && no_answer_coming(thread, gone_for))
+            error = ERROR_INVALID_WINDOW_HANDLE;
+        else if (exists && hung.update(IsHungAppWindow(window) != 0) >= kHungConfirmMs)
+            error = ERROR_TIMEOUT;
+        if (reply.arrived || error) {
+            if (thread) CloseHandle(thread);
+            SetLastError(error);
+            return reply.arrived ? 1 : 0;
         }
-        if (!IsWindow(window)) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return 0;
-        }
-        if (IsHungAppWindow(window)) {
-            SetLastError(ERROR_TIMEOUT);
-            return 0;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT);
     }
 }
 
@@ -105,6 +155,13 @@ intptr_t SendMessageTimeoutA(WindowHandle window, unsigned message, uintptr_t wp
     return sent;
 }
 
+int SendNotifyMessageA(WindowHandle window, unsigned message, uintptr_t wparam, intptr_t lparam) {
+    write_out_console_output();
+    return ::SendNotifyMessageA(hwnd_of(window), message, wparam, lparam);
+}
+
+int IsHungAppWindow(WindowHandle window) { return stays_hung(hwnd_of(window)); }
+
 unsigned GetLastError() { return ::GetLastError(); }
 
 int PostMessageA(WindowHandle window, unsigned message, uintptr_t wparam, intptr_t lparam) {
@@ -133,6 +190,8 @@ int IsWindowVisible(WindowHandle window) { return ::IsWindowVisible(hwnd_of(wind
 int IsZoomed(WindowHandle window) { return ::IsZoomed(hwnd_of(window)); }
 int IsIconic(WindowHandle window) { return ::IsIconic(hwnd_of(window)); }
 int GetDlgCtrlID(WindowHandle window) { return ::GetDlgCtrlID(hwnd_of(window)); }
+
+unsigned GetACP() { return ::GetACP(); }
 
 const char *GetCommandLineA() { return ::GetCommandLineA(); }
 

@@ -7,9 +7,9 @@
 //     console_typist.exe KEYS SCREEN PROGRAM [ARGUMENT...]
 //
 // KEYS holds one key a line, each written as a press and a release:
-//     char HH                 the character HH (hexadecimal)
-//     ctrl-c                  Ctrl+C
-//     key VK SCAN [enhanced]  a key without a character (hexadecimal codes)
+//     char HH     the character HH (hexadecimal)
+//     key NAME    a key by name, with the modifiers held around it:
+//                 ctrl+c, f1, shift+f6, ctrl+up, volume-up (console_keys.h)
 // A lone Shift press and a mouse move come first, for the reader to skip.
 // SCREEN receives "left N" and then the console's lines. The program gets
 // our standard handles; its exit code is ours.
@@ -20,6 +20,8 @@
 
 #include <string>
 #include <vector>
+
+#include "console_keys.h"
 
 namespace {
 
@@ -40,6 +42,33 @@ void press(std::vector<INPUT_RECORD> &records, WORD vk, WORD scan, char c, DWORD
     records.push_back(key_record(false, vk, scan, c, state));
 }
 
+WORD scan_code(WORD vk) { return static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)); }
+
+// The key, with each of its modifiers pressed before it and released after.
+void press_named(std::vector<INPUT_RECORD> &records, const platform::KeyPress &key) {
+    const struct {
+        unsigned modifier;
+        WORD vk;
+        DWORD state;
+    } modifiers[] = {{platform::kShift, VK_SHIFT, SHIFT_PRESSED},
+                     {platform::kCtrl, VK_CONTROL, LEFT_CTRL_PRESSED},
+                     {platform::kAlt, VK_MENU, LEFT_ALT_PRESSED}};
+    DWORD state = 0;
+    for (const auto &m : modifiers) {
+        if (!(key.modifiers & m.modifier)) continue;
+        state |= m.state;
+        records.push_back(key_record(true, m.vk, scan_code(m.vk), 0, state));
+    }
+    const WORD vk = static_cast<WORD>(key.virtual_key);
+    press(records, vk, scan_code(vk), static_cast<char>(key.character),
+          state | (key.enhanced ? ENHANCED_KEY : 0));
+    for (const auto &m : modifiers) {
+        if (!(key.modifiers & m.modifier)) continue;
+        state &= ~m.state;
+        records.push_back(key_record(false, m.vk, scan_code(m.vk), 0, state));
+    }
+}
+
 bool read_keys(const char *path, std::vector<INPUT_RECORD> &records) {
     FILE *f = fopen(path, "r");
     if (!f) return false;
@@ -51,18 +80,15 @@ bool read_keys(const char *path, std::vector<INPUT_RECORD> &records) {
     char line[128];
     bool ok = true;
     while (ok && fgets(line, sizeof line, f)) {
-        unsigned code, vk, scan;
-        char enhanced[16] = "";
+        unsigned code;
+        char name[64];
+        platform::KeyPress key;
         if (sscanf(line, "char %x", &code) == 1) {
             const SHORT found = VkKeyScanA(static_cast<char>(code));
-            const WORD key = found == -1 ? 0 : LOBYTE(found);
-            press(records, key, static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)),
-                  static_cast<char>(code), 0);
-        } else if (strncmp(line, "ctrl-c", 6) == 0) {
-            press(records, 'C', 0x2E, 3, LEFT_CTRL_PRESSED);
-        } else if (sscanf(line, "key %x %x %15s", &vk, &scan, enhanced) >= 2) {
-            press(records, static_cast<WORD>(vk), static_cast<WORD>(scan), 0,
-                  strcmp(enhanced, "enhanced") == 0 ? ENHANCED_KEY : 0);
+            const WORD vk = found == -1 ? 0 : LOBYTE(found);
+            press(records, vk, scan_code(vk), static_cast<char>(code), 0);
+        } else if (sscanf(line, "key %63s", name) == 1 && platform::key_by_name(name, key)) {
+            press_named(records, key);
         } else {
             ok = line[0] == '\n';
         }

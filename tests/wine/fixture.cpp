@@ -10,6 +10,11 @@
 // "final ID visible|hidden normal|minimized|maximized" (or "final ID gone")
 // per top-level window.
 //
+// A window that "exits" ends the whole program while it handles WM_ENDSESSION,
+// writing the report first (every window gone); one that "wakes" is hung
+// until STOP_FILE appears, then handles what it was sent meanwhile before
+// the report is written.
+//
 // A "churn" line keeps creating and destroying other top-level windows and
 // child controls while the program runs (fixture_churn.cpp); "unordered"
 // leaves the windows in the order the system gives, for large desktops.
@@ -29,6 +34,11 @@ namespace {
 CRITICAL_SECTION lock;
 std::map<HWND, sim::Window *> model_of;
 std::map<const sim::Window *, HWND> hwnd_of;
+
+// For the report written by a window whose program ends.
+const sim::Desktop *the_desktop;
+const char *report_path;
+void write_report(const sim::Desktop &d, Churned churned, const char *path);
 
 const char *message_name(UINT m) {
     switch (m) {
@@ -61,9 +71,11 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     if (!name) return DefWindowProcW(hwnd, message, wparam, lparam);
     // A message sent after a post would otherwise be handled first, as sent
     // messages are: handle the posts already queued, so that the report keeps
-    // the order in which the messages arrived.
+    // the order in which the messages arrived. Not for a message handed over
+    // without waiting: the peek would handle the next such one first.
     MSG posted;
-    if (InSendMessage())
+    const DWORD sent = InSendMessageEx(nullptr);
+    if (sent != ISMEX_NOSEND && !(sent & ISMEX_NOTIFY))
         while (PeekMessageA(&posted, nullptr, WM_COMMAND, WM_COMMAND, PM_REMOVE))
             DispatchMessageA(&posted);
     EnterCriticalSection(&lock);
@@ -80,6 +92,14 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     if (!w) return DefWindowProcW(hwnd, message, wparam, lparam);
     // A vanishing window destroys itself while it handles its first message.
     if (vanish) DestroyWindow(hwnd);
+    if (message == WM_ENDSESSION && w->exits) {
+        // The program ends here, before it answers: every window goes with it.
+        EnterCriticalSection(&lock);
+        for (sim::Window *t : the_desktop->top) t->gone = true;
+        LeaveCriticalSection(&lock);
+        write_report(*the_desktop, Churned{0, 0}, report_path);
+        ExitProcess(0);
+    }
     // Closing is only recorded: the window stays for the final report.
     if (message == WM_QUERYENDSESSION) {
         if (w->asks_seconds > 0) ask_user(w->asks_seconds);
@@ -128,21 +148,48 @@ HWND create(sim::Window *w, HWND parent) {
 }
 
 // Set once the windows stand in scenario order; hung windows stop answering
-// only then, since ordering sends every window messages.
-HANDLE ordered;
+// only then, since ordering sends every window messages. Waking windows wake
+// when the test stops the fixture, and count themselves in woken.
+HANDLE ordered, wake;
+volatile LONG woken = 0;
 
-// A hung window lives on a thread of its own, which answers its messages
-// until the desktop is ordered and then stops pumping for good.
-DWORD WINAPI hung_thread(LPVOID param) {
-    create(static_cast<sim::Window *>(param), nullptr);
+void pump_until(HANDLE event) {
     for (;;) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        if (MsgWaitForMultipleObjects(1, &ordered, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0)
-            break;
+        if (MsgWaitForMultipleObjects(1, &event, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0)
+            return;
     }
-    Sleep(INFINITE);
+}
+
+// A hung window lives on a thread of its own, which answers its messages
+// until the desktop is ordered and then stops pumping: for good, or, for a
+// window that wakes, until the test stops the fixture.
+DWORD WINAPI hung_thread(LPVOID param) {
+    const sim::Window *w = static_cast<sim::Window *>(param);
+    create(static_cast<sim::Window *>(param), nullptr);
+    pump_until(ordered);
+    if (!w->wakes) Sleep(INFINITE);
+    WaitForSingleObject(wake, INFINITE);
+    // Handles what was sent to it while it was hung.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    InterlockedIncrement(&woken);
+    pump_until(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     return 0;
+}
+
+// Waits until the system judges every waking window hung, so that Quillex
+// finds it hung from the start.
+bool wait_until_judged_hung(const sim::Desktop &d) {
+    for (const sim::Window *w : d.top) {
+        if (!w->wakes) continue;
+        for (int tries = 0; !IsHungAppWindow(hwnd_of[w]); ++tries) {
+            if (tries == 300) return false;
+            Sleep(50);
+        }
+    }
+    return true;
 }
 
 void write_report(const sim::Desktop &d, Churned churned, const char *path) {
@@ -197,6 +244,8 @@ int main(int argc, char **argv) {
     }
     InitializeCriticalSection(&lock);
     ordered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    report_path = argv[4];
     sim::Desktop desktop;
     std::string error;
     if (!sim::load_desktop(argv[1], desktop, error)) {
@@ -204,6 +253,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     utf8_titles = desktop.utf8_titles;
+    the_desktop = &desktop;
     WNDCLASSW wc = {};
     wc.lpfnWndProc = window_proc;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -247,6 +297,10 @@ int main(int argc, char **argv) {
         return 3;
     }
     SetEvent(ordered);
+    if (!wait_until_judged_hung(desktop)) {
+        fprintf(stderr, "fixture: a waking window was not judged hung within 15 s\n");
+        return 3;
+    }
     if (desktop.churn) start_churn();
 
     if (FILE *ready = fopen(argv[2], "w")) fclose(ready);
@@ -255,6 +309,10 @@ int main(int argc, char **argv) {
         if (GetFileAttributesA(argv[3]) != INVALID_FILE_ATTRIBUTES) break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
+    SetEvent(wake);
+    LONG waking = 0;
+    for (const sim::Window *w : desktop.top) waking += w->wakes;
+    for (int tries = 0; woken < waking && tries < 500; ++tries) Sleep(20);
     const Churned churned = stop_churn();
     write_report(desktop, churned, argv[4]);
     ExitProcess(0);
