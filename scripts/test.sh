@@ -3,8 +3,9 @@
 #
 # Every suite ends up in the summary as passed, FAILED or skipped (with the
 # reason); the command fails when any suite that could run failed. The Wine
-# suites run for each architecture this machine can run: a kernel without
-# 32-bit support skips the i686 one, and says so.
+# suites run for each architecture this machine can run: where the kernel
+# cannot run 32-bit programs, the i686 ones run through qemu-i386 in a user
+# namespace of their own, or are skipped with the reason.
 #
 #   scripts/test.sh                 everything
 #   scripts/test.sh --wine-only [SCENARIO...]
@@ -108,32 +109,34 @@ if [ $wine_only -eq 0 ]; then
     stage "release builds" /usr/bin/python3 tests/release/check_release.py
 fi
 
-# The corpus against real windows, for each architecture Wine can run here.
+# The corpus against real windows, for each architecture Wine can run here,
+# natively or through qemu-i386 (each suite then enters its own namespace).
 ran_wine=0
 for arch in i686 x86_64; do
-    if why=$(python3 tests/wine/winehost.py check "$arch"); then
-        stage "$arch under Wine" python3 tests/wine/run_wine_scenarios.py \
+    if how=$(python3 tests/wine/winehost.py check "$arch"); then
+        suite="$arch under Wine${how:+, $how}"
+        stage "$suite" python3 tests/wine/run_wine_scenarios.py \
             --build "build/win32-$arch" "${corpus[@]}"
         if [ $wine_only -eq 0 ]; then
             # The UTF-8 build: the whole corpus, titles in many scripts, and
             # a real console.
-            stage "$arch under Wine, quillex-utf8.exe" python3 tests/wine/run_wine_scenarios.py \
+            stage "$suite, quillex-utf8.exe" python3 tests/wine/run_wine_scenarios.py \
                 --build "build/win32-$arch" --exe quillex-utf8.exe "${corpus[@]}"
-            stage "$arch under Wine, titles in many scripts on a console" \
+            stage "$suite, titles in many scripts on a console" \
                 python3 tests/wine/utf8_console_test.py --build "build/win32-$arch"
             # Listings while other windows keep coming and going.
-            stage "$arch under Wine, windows churning" python3 tests/wine/churn_test.py \
+            stage "$suite, windows churning" python3 tests/wine/churn_test.py \
                 --build "build/win32-$arch" --runs 100
             # Wine's own Notepad, Registry Editor, WineMine and Clock.
-            stage "$arch under Wine, real programs" python3 tests/wine/real_programs_test.py \
+            stage "$suite, real programs" python3 tests/wine/real_programs_test.py \
                 --build "build/win32-$arch"
             # The user's guide's batch recipes, under Wine's cmd.exe.
-            stage "$arch under Wine, the guide's batch recipes" \
+            stage "$suite, the guide's batch recipes" \
                 python3 tests/wine/guide_batch_test.py --build "build/win32-$arch"
         fi
         ran_wine=1
     else
-        skip "$arch under Wine" "$why"
+        skip "$arch under Wine" "$how"
     fi
 done
 if [ $ran_wine -eq 0 ]; then

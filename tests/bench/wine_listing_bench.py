@@ -12,7 +12,6 @@ are measured: "idle", and "busy" with one other process spinning.
 
     wine_listing_bench.py --build build/win32-i686 [--runs 5] [sizes...]
 """
-import argparse
 import os
 import statistics
 import subprocess
@@ -22,7 +21,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "wine"))
-from fixture_run import Build, FixtureRun  # noqa: E402
+from fixture_run import Build, FixtureRun, suite_arguments  # noqa: E402
 from winehost import Host  # noqa: E402
 
 
@@ -67,12 +66,9 @@ def measure(host, build, runs, out_path):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--prefix", default="build/wineprefix")
-    ap.add_argument("--runs", type=int, default=5)
-    ap.add_argument("sizes", nargs="*", type=int, default=[250, 500, 1000, 2000])
-    args = ap.parse_args()
+    args, _ = suite_arguments("wine-listing", more=[
+        ("--runs", dict(type=int, default=5)),
+        ("sizes", dict(nargs="*", type=int, default=[250, 500, 1000, 2000]))])
     build = Build(args.build)
     print("%s, /listwin /listsub to a file, median of %d runs; per window: (listing - start-up)"
           " / windows" % (os.path.basename(os.path.normpath(args.build)), args.runs))

@@ -1,10 +1,14 @@
 #!/usr/bin/env python3
 """Checks what the run and test commands do on machines unlike this one, by
-pointing the Wine loaders at a program that cannot start:
+pointing the Wine loaders at a program that cannot start, and qemu-i386 and
+unshare at ones that are missing or fail:
 
-- without 32-bit support: scripts/run.sh lists the demo windows with the
-  x86_64 exe and a one-line notice; scripts/test.sh reports the i686 Wine
-  suite as skipped, with the reason, runs the x86_64 one, and passes;
+- without 32-bit support and without qemu-i386: scripts/run.sh lists the
+  demo windows with the x86_64 exe and a one-line notice; scripts/test.sh
+  reports the i686 Wine suite as skipped, with the reason, runs the x86_64
+  one, and passes;
+- without 32-bit support, with qemu-i386 but no user namespace: the same
+  skip, with that reason;
 - without any Wine that starts: scripts/run.sh stops at once with what failed
   and what to do; scripts/test.sh fails;
 - a fixture that cannot start stops the scenario runner at once with one
@@ -25,9 +29,12 @@ sys.path.insert(0, HERE)
 import winehost  # noqa: E402
 
 UNRUNNABLE = os.path.join(HERE, "unrunnable-loader")
-NO_32_BIT = {"QUILLEX_WINE32_LOADER": UNRUNNABLE}
-NO_WINE = {"QUILLEX_WINE32_LOADER": UNRUNNABLE, "QUILLEX_WINE64_LOADER": UNRUNNABLE}
-NOT_32 = "this kernel cannot run 32-bit programs (%s: Exec format error)" % UNRUNNABLE
+NO_QEMU = "/nonexistent/qemu-i386"
+NO_32_BIT = {"QUILLEX_WINE32_LOADER": UNRUNNABLE, "QUILLEX_QEMU_I386": NO_QEMU}
+NO_WINE = dict(NO_32_BIT, QUILLEX_WINE64_LOADER=UNRUNNABLE)
+NOT_32 = ("this kernel cannot run 32-bit programs (%s: Exec format error), and not through "
+          "qemu-i386 either: %s is not installed (scripts/install_deps.sh installs qemu-user "
+          "where 32-bit programs cannot run)" % (UNRUNNABLE, NO_QEMU))
 NOT_64 = "this kernel cannot run 64-bit programs (%s: Exec format error)" % UNRUNNABLE
 
 # Wine's own windows ("Default IME", one per GUI thread) in a listing.
@@ -90,19 +97,36 @@ def check_run_without_32_bit():
            WINE_OWN_LINE.sub(b"", out))
 
 
-def check_test_without_32_bit():
+def script(folder, name, text):
+    path = os.path.join(folder, name)
+    with open(path, "w") as f:
+        f.write("#!/bin/sh\n" + text)
+    os.chmod(path, 0o755)
+    return path
+
+
+def check_test_without_32_bit(tmp):
     scenario = "tests/scenarios/corpus/hung-beside-responsive-target.scn"
-    code, out, _, _ = run(["scripts/test.sh", "--wine-only", scenario], NO_32_BIT)
-    expect("test.sh without 32-bit support: exit code", 0, code)
-    expect("test.sh without 32-bit support: the skip line", True,
-           ("=== i686 under Wine: skipped, %s\n" % NOT_32).encode() in out)
-    expect("test.sh without 32-bit support: the summary", [
-        "passed   cross build i686",
-        "passed   cross build x86_64",
-        "passed   import tables",
-        "skipped  i686 under Wine: " + NOT_32,
-        "passed   x86_64 under Wine",
-    ], summary(out))
+    no_namespace = dict(
+        NO_32_BIT, QUILLEX_QEMU_I386=script(tmp, "qemu-i386", "echo 'qemu-i386 version 10.0.2'\n"),
+        QUILLEX_UNSHARE=script(tmp, "unshare", "echo 'unshare: unshare failed: Operation not "
+                               "permitted' >&2\nexit 1\n"))
+    not_32 = NOT_32.split(", and")[0] + ", and not through qemu-i386 either: "
+    for what, env, reason in (
+            ("without 32-bit support or qemu-i386", NO_32_BIT, NOT_32),
+            ("without 32-bit support or user namespaces", no_namespace,
+             not_32 + "no user namespace: unshare: unshare failed: Operation not permitted")):
+        code, out, _, _ = run(["scripts/test.sh", "--wine-only", scenario], env)
+        expect("test.sh %s: exit code" % what, 0, code)
+        expect("test.sh %s: the skip line" % what, True,
+               ("=== i686 under Wine: skipped, %s\n" % reason).encode() in out)
+        expect("test.sh %s: the summary" % what, [
+            "passed   cross build i686",
+            "passed   cross build x86_64",
+            "passed   import tables",
+            "skipped  i686 under Wine: " + reason,
+            "passed   x86_64 under Wine",
+        ], summary(out))
 
 
 def check_without_wine():
@@ -147,7 +171,8 @@ def check_fixture_cannot_start():
 
 def main():
     check_run_without_32_bit()
-    check_test_without_32_bit()
+    with tempfile.TemporaryDirectory() as tmp:
+        check_test_without_32_bit(tmp)
     check_without_wine()
     check_fixture_cannot_start()
     print("fallbacks: %d failed" % len(failures))

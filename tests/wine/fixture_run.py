@@ -16,7 +16,8 @@ import subprocess
 import tempfile
 import time
 
-from winehost import DEFAULT_PREFIX, WineError, needs_wine, pe_arch, winpath
+from winehost import (DEFAULT_PREFIX, WineError, enter_namespace_for, needs_wine, pe_arch,
+                      winpath)
 
 READY_SECONDS = 30
 
@@ -50,7 +51,8 @@ def suite_arguments(suite, wine_only=None, more=()):
     """The options of a suite's command line: --build, --prefix and more
     ((flag, keyword arguments) pairs). Returns (arguments, the suite's name
     for this build). A suite that can only run under Wine (wine_only: why)
-    stops here on Windows."""
+    stops here on Windows; one whose build runs only through qemu-i386 here
+    goes on in a namespace where it does."""
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True, help="a win32 build folder")
     ap.add_argument("--prefix", default=DEFAULT_PREFIX)
@@ -60,6 +62,9 @@ def suite_arguments(suite, wine_only=None, more=()):
     name = suite + "-" + os.path.basename(os.path.normpath(args.build))
     if wine_only:
         needs_wine(name, wine_only)
+    exe = os.path.join(args.build, "tool", "quillex.exe")
+    if os.path.exists(exe):
+        enter_namespace_for(pe_arch(exe))
     return args, name
 
 

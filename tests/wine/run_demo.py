@@ -12,7 +12,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import Build, FixtureRun, wait_for_window  # noqa: E402
+from fixture_run import Build, FixtureRun, suite_arguments, wait_for_window  # noqa: E402
 from winehost import Host, WineError  # noqa: E402
 
 DEMO = os.path.join(HERE, "..", "scenarios", "demo.desktop")
@@ -20,11 +20,7 @@ REAL_PROGRAM, REAL_TITLE = "regedit.exe", "Registry Editor"
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--prefix", default="build/wineprefix")
-    ap.add_argument("switches", nargs=argparse.REMAINDER)
-    args = ap.parse_args()
+    args, _ = suite_arguments("demo", more=[("switches", dict(nargs=argparse.REMAINDER))])
     try:
         build = Build(args.build)
         with Host(args.prefix) as host:

@@ -4,7 +4,6 @@ trivial console exe built the same way, both under Wine in one run.
 
     startup_bench.py --build build/win32-i686 [--runs 31]
 """
-import argparse
 import os
 import statistics
 import subprocess
@@ -12,7 +11,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fixture_run import Build  # noqa: E402
+from fixture_run import Build, suite_arguments  # noqa: E402
 from winehost import Host  # noqa: E402
 
 
@@ -23,11 +22,7 @@ def timed(host, arch, argv):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", required=True)
-    ap.add_argument("--prefix", default="build/wineprefix")
-    ap.add_argument("--runs", type=int, default=31)
-    args = ap.parse_args()
+    args, _ = suite_arguments("startup", more=[("--runs", dict(type=int, default=31))])
     build = Build(args.build)
     quillex = [build.quillex, "/exist", "/windowname:NoSuchWindow"]
     with Host(args.prefix) as host:

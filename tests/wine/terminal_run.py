@@ -4,6 +4,7 @@ decides, as a person types at a terminal, or any command whose screen a
 test reads. (The corpus's keys go through the console's input buffer
 instead: console_typist.exe.)
 """
+import itertools
 import os
 import re
 import subprocess
@@ -17,6 +18,7 @@ QUESTION = re.compile(rb'"(.*)"(?: - Iconized| - Maximized)?(?: - Hidden)?'
 # quillex has turned the console's own echo off, and then shows twice:
 # give it time to start reading first.
 KEY_DELAY = 0.3
+_terminals = itertools.count()
 
 
 def in_terminal(shell, finished, react=None, seconds=90):
@@ -25,15 +27,21 @@ def in_terminal(shell, finished, react=None, seconds=90):
     50 ms, where send(*keys) types tmux keys into the pane and pane() reads
     what it shows. Returns the pane's text; raises WineError when the
     command has not finished within the seconds."""
-    session = "quillex-terminal%d" % os.getpid()
-    subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "200", "-y", "50",
-                    shell + "; sleep 60"], check=True)
+    session = "quillex-terminal%d-%d" % (os.getpid(), next(_terminals))
+    # A server of this run's own: another one's (the user's, or outside the
+    # namespace a 32-bit run lives in) would start the command there.
+    tmux = ["tmux", "-L", session]
+    started = subprocess.run(tmux + ["new-session", "-d", "-s", session, "-x", "200", "-y", "50",
+                                     shell + "; sleep 60"], stderr=subprocess.PIPE)
+    if started.returncode != 0:
+        raise WineError("tmux could not start a terminal: %s" % started.stderr.decode(
+            "utf-8", "replace").strip())
 
     def send(*keys):
-        subprocess.run(["tmux", "send-keys", "-t", session] + list(keys), check=True)
+        subprocess.run(tmux + ["send-keys", "-t", session] + list(keys), check=True)
 
     def pane():
-        return subprocess.run(["tmux", "capture-pane", "-p", "-t", session],
+        return subprocess.run(tmux + ["capture-pane", "-p", "-t", session],
                               stdout=subprocess.PIPE).stdout
 
     try:
@@ -47,7 +55,7 @@ def in_terminal(shell, finished, react=None, seconds=90):
                 seconds, shell, pane().decode("utf-8", "replace").rstrip()))
         return pane()
     finally:
-        subprocess.run(["tmux", "kill-session", "-t", session], stderr=subprocess.DEVNULL)
+        subprocess.run(tmux + ["kill-server"], stderr=subprocess.DEVNULL)
 
 
 def quillex_in_terminal(host, build, command_line, react, tmp):

@@ -19,7 +19,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from fixture_run import Build, FixtureRun, suite_arguments  # noqa: E402
 from terminal_run import in_terminal  # noqa: E402
-from winehost import Host, WineError, winpath  # noqa: E402
+from winehost import Host, WineError, program_pattern, winpath  # noqa: E402
 
 DESKTOP = os.path.join(HERE, "..", "scenarios", "corpus", "utf8-listing.scn")
 ASKING = os.path.join(HERE, "..", "scenarios", "corpus", "close-asks-user.scn")
@@ -53,7 +53,7 @@ def on_console(host, build, commands, tmp, react=None):
 def interrupt(program):
     """Sends SIGINT to the program's Wine process: Wine hands it to the
     program as Ctrl+C, the way the console's own key would."""
-    return subprocess.run(["pkill", "-INT", "-f", r"^\S*%s\.exe " % program]).returncode == 0
+    return subprocess.run(["pkill", "-INT", "-f", program_pattern(program + ".exe")]).returncode == 0
 
 
 def when(seconds, action):

@@ -6,9 +6,15 @@ when the runner runs on Windows: no Wine, no prefix, no virtual display).
 Which Wine loader can start here, for which architecture, is found out by
 trying each loader, never guessed from the installed packages: some kernels
 cannot run 32-bit programs at all, and there the 32-bit loader fails with
-"Exec format error" although it is installed. The host also owns the Wine
-prefix, the virtual display (Xvfb, started when there is no display) and the
-settings the suites rely on.
+"Exec format error" although it is installed. There 32-bit programs run
+through qemu-i386 instead, in a user namespace of their own whose
+binfmt_misc hands every i386 program to qemu (Linux 6.7 and later give each
+user namespace its own; nothing outside it changes). A suite for i686 then
+re-runs itself inside such a namespace (enter_namespace_for), so that
+everything it starts (the Wine server, Xvfb, tmux, every Windows program)
+is there with it, on a Wine prefix of its own (build/wineprefix-qemu). The
+host also owns the Wine prefix, the virtual display (Xvfb, started when
+there is no display) and the settings the suites rely on.
 
 Loaders: /usr/lib/wine/wine (i686) and /usr/lib/wine/wine64 (x86_64), or the
 paths in QUILLEX_WINE32_LOADER and QUILLEX_WINE64_LOADER. Pointing one at a
@@ -16,14 +22,20 @@ program that cannot start simulates a machine without that support, e.g.
 
     QUILLEX_WINE32_LOADER=tests/wine/unrunnable-loader scripts/test.sh
 
+QUILLEX_QEMU_I386 names the qemu-i386 to use and QUILLEX_UNSHARE the unshare
+program (pointing them elsewhere simulates a machine without them);
+QUILLEX_WINE32_THROUGH_QEMU=1 runs 32-bit programs through qemu even where
+the kernel runs them itself, to try that way on such a machine.
+
 Two runs from one checkout never share a Wine prefix and its server: the
 second one to start stops at once and says so (give it its own prefix with
 --prefix).
 
 Command line:
 
-    winehost.py check ARCH   exit 0 when ARCH programs can run here; otherwise
-                             the reason on standard output and exit 1
+    winehost.py check ARCH   exit 0 when ARCH programs can run here, with
+                             "through qemu-i386" on standard output when that
+                             is how; otherwise the reason and exit 1
     winehost.py pick         the architecture the demo runs (i686 where it can,
                              else x86_64, with a one-line notice on standard
                              error); exit 1 with a message when Wine cannot start
@@ -31,6 +43,7 @@ Command line:
 """
 import errno
 import os
+import re
 try:
     import fcntl
 except ImportError:  # Windows, where there is no Wine prefix to lock
@@ -44,8 +57,18 @@ ARCHS = ("i686", "x86_64")
 DEFAULT_LOADERS = {"i686": "/usr/lib/wine/wine", "x86_64": "/usr/lib/wine/wine64"}
 LOADER_VARIABLES = {"i686": "QUILLEX_WINE32_LOADER", "x86_64": "QUILLEX_WINE64_LOADER"}
 PE_MACHINES = {0x14C: "i686", 0x8664: "x86_64"}
-DEFAULT_PREFIX = "build/wineprefix"
 ON_WINDOWS = sys.platform == "win32"
+# Set inside the namespace, to how 32-bit programs run there.
+INSIDE_VARIABLE = "QUILLEX_WINE32_NAMESPACE"
+INSIDE = os.environ.get(INSIDE_VARIABLE)
+DEFAULT_PREFIX = "build/wineprefix-qemu" if INSIDE else "build/wineprefix"
+# qemu-user 7.2 spends 45 to 90 s in its page-table search per Wine process;
+# 10.0, the oldest tried here, about half a second.
+QEMU_OLDEST = (10, 0)
+BINFMT = "/proc/sys/fs/binfmt_misc"
+# The ELF header of an i386 program, and which of its bits count.
+I386_MAGIC = r"\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00"
+I386_MASK = r"\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff"
 
 
 class WineError(Exception):
@@ -57,31 +80,111 @@ def loader_for(arch):
     return os.path.abspath(path)
 
 
-def probe(arch):
-    """Tries the architecture's loader. Returns (True, version) when it starts,
-    else (False, reason)."""
-    if ON_WINDOWS:
-        # 64-bit Windows runs both architectures itself.
-        return True, "Windows runs %s programs itself" % arch
+def probe_loader(arch):
+    """Tries the architecture's loader. Returns (True, version) when it
+    starts, else (False, reason, whether the kernel refused it)."""
     loader = loader_for(arch)
     try:
         p = subprocess.run([loader, "--version"], stdin=subprocess.DEVNULL,
-                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
     except OSError as e:
         if e.errno == errno.ENOEXEC:
             bits = "32" if arch == "i686" else "64"
             return False, "this kernel cannot run %s-bit programs (%s: %s)" % (
-                bits, loader, e.strerror)
+                bits, loader, e.strerror), True
         if e.errno == errno.ENOENT:
-            return False, "%s is not installed (scripts/install_deps.sh installs it)" % loader
-        return False, "%s cannot start: %s" % (loader, e.strerror)
+            return False, "%s is not installed (scripts/install_deps.sh installs it)" % loader, False
+        return False, "%s cannot start: %s" % (loader, e.strerror), False
     except subprocess.TimeoutExpired:
-        return False, "%s --version did not answer within 30 s" % loader
+        return False, "%s --version did not answer within 60 s" % loader, False
     if p.returncode != 0:
-        said = (p.stderr or p.stdout).decode("utf-8", "replace").strip().splitlines()
         return False, "%s --version failed with exit code %d%s" % (
-            loader, p.returncode, (": " + said[-1]) if said else "")
-    return True, p.stdout.decode("utf-8", "replace").strip()
+            loader, p.returncode, last_words(p)), False
+    return True, p.stdout.decode("utf-8", "replace").strip(), False
+
+
+def last_words(p):
+    said = (p.stderr or p.stdout or b"").decode("utf-8", "replace").strip().splitlines()
+    return (": " + said[-1]) if said else ""
+
+
+def qemu_i386():
+    return (os.environ.get("QUILLEX_QEMU_I386") or shutil.which("qemu-i386") or
+            shutil.which("qemu-i386-static") or "qemu-i386")
+
+
+def namespace_command(qemu, version, argv):
+    """The command line that runs argv in a user namespace of its own where
+    i386 programs run through qemu."""
+    unshare = os.environ.get("QUILLEX_UNSHARE") or "unshare"
+    return [unshare, "--user", "--map-root-user", "--mount", "--", sys.executable,
+            os.path.abspath(__file__), "_enter", qemu, version, "--"] + list(argv)
+
+
+def probe_qemu():
+    """Tries 32-bit Wine through qemu-i386 in a user namespace. Returns
+    (True, how and the version) or (False, reason)."""
+    qemu = qemu_i386()
+    try:
+        p = subprocess.run([qemu, "--version"], stdin=subprocess.DEVNULL,
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+    except OSError:
+        return False, ("%s is not installed (scripts/install_deps.sh installs qemu-user where "
+                       "32-bit programs cannot run)" % qemu)
+    found = re.search(rb"version (\d+)\.(\d+)[.\d]*", p.stdout)
+    if not found:
+        return False, "%s --version gave no version%s" % (qemu, last_words(p))
+    version = found.group(0).split()[1].decode()
+    if tuple(map(int, found.groups())) < QEMU_OLDEST:
+        return False, ("qemu-i386 %s is too old: 32-bit Wine takes 45 to 90 s to start a program "
+                       "under 7.2, half a second under %d.%d or later (Debian's bookworm-backports)"
+                       % (version, QEMU_OLDEST[0], QEMU_OLDEST[1]))
+    try:
+        p = subprocess.run(namespace_command(qemu, version, [loader_for("i686"), "--version"]),
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, timeout=120)
+    except OSError as e:
+        return False, "no user namespace: %s cannot start: %s" % (
+            namespace_command(qemu, version, [])[0], e.strerror)
+    except subprocess.TimeoutExpired:
+        return False, "32-bit Wine through qemu-i386 did not answer within 120 s"
+    if p.returncode == 0:
+        return True, "through qemu-i386 %s in a user namespace of its own: %s" % (
+            version, p.stdout.decode("utf-8", "replace").strip())
+    said = last_words(p)
+    if said.startswith(": unshare"):
+        return False, "no user namespace%s" % said
+    if p.returncode == NO_BINFMT:
+        return False, ("no binfmt_misc of its own in a user namespace (Linux 6.7 and later have "
+                       "one)%s" % said)
+    return False, "32-bit Wine did not start through qemu-i386: exit code %d%s" % (
+        p.returncode, said)
+
+
+NO_BINFMT = 121
+
+
+def probe(arch):
+    """Tries the architecture's programs: (True, version and how, through)
+    when they start, else (False, reason, None); through is how they go
+    through qemu, or None when they run natively."""
+    if ON_WINDOWS:
+        # 64-bit Windows runs both architectures itself.
+        return True, "Windows runs %s programs itself" % arch, None
+    forced = arch == "i686" and not INSIDE and os.environ.get("QUILLEX_WINE32_THROUGH_QEMU")
+    if forced:
+        ok, reason, refused = False, ("the kernel's own 32-bit support is not used "
+                                      "(QUILLEX_WINE32_THROUGH_QEMU is set)"), True
+    else:
+        ok, reason, refused = probe_loader(arch)
+    if ok:
+        return True, reason, INSIDE if arch == "i686" else None
+    if arch != "i686" or INSIDE or not refused:
+        return False, reason, None
+    ok, how = probe_qemu()
+    if ok:
+        return True, how, "qemu-i386"
+    return False, "%s, and not through qemu-i386 either: %s" % (reason, how), None
 
 
 _probed = {}
@@ -91,7 +194,54 @@ def can_run(arch):
     """(runnable, reason or version) for the architecture, probed once."""
     if arch not in _probed:
         _probed[arch] = probe(arch)
-    return _probed[arch]
+    return _probed[arch][:2]
+
+
+def through_qemu(arch):
+    """Whether the architecture's programs run here through qemu-i386."""
+    can_run(arch)
+    return _probed[arch][2] is not None
+
+
+def enter_namespace_for(arch):
+    """Where the architecture's programs run only through qemu-i386, runs
+    this program again, with the same arguments, inside a user namespace
+    where they do; returns at once everywhere else."""
+    if INSIDE or not can_run(arch)[0] or not through_qemu(arch):
+        return
+    qemu = qemu_i386()
+    version = re.search(r"qemu-i386 (\S+)", can_run(arch)[1]).group(1)
+    argv = namespace_command(qemu, version, [sys.executable] + sys.argv)
+    sys.stdout.flush()
+    sys.stderr.flush()
+    os.execvp(argv[0], argv)
+
+
+def enter(qemu, version, argv):
+    """Inside the new namespace: hands i386 programs to qemu, then runs argv."""
+    mounted = subprocess.run(["mount", "-t", "binfmt_misc", "binfmt_misc", BINFMT],
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    try:
+        if mounted.returncode != 0:
+            raise OSError(mounted.stdout.decode("utf-8", "replace").strip())
+        with open(os.path.join(BINFMT, "register"), "w") as f:
+            f.write(":quillex-i386:M::%s:%s:%s:F" % (I386_MAGIC, I386_MASK, qemu))
+    except OSError as e:
+        print("winehost: %s" % e, file=sys.stderr)
+        return NO_BINFMT
+    env = dict(os.environ, **{INSIDE_VARIABLE: "qemu-i386 %s" % version})
+    try:
+        os.execvpe(argv[0], argv, env)
+    except OSError as e:
+        print("winehost: %s: %s" % (argv[0], e.strerror), file=sys.stderr)
+        return 127
+
+
+def program_pattern(name):
+    """A pattern for the command line (as ps shows it) of a Windows
+    program's own process: its path first, or, through qemu, after qemu's
+    and the loader's."""
+    return r"^(\S*qemu-i386\S* \S+ )?\S*%s " % re.escape(name)
 
 
 def pe_arch(exe):
@@ -324,6 +474,9 @@ def needs_wine(suite, why):
 def pick():
     """The architecture the demo runs here, and the notice to show, if any."""
     if can_run("i686")[0]:
+        if through_qemu("i686") and not INSIDE:
+            return "i686", ("quillex: running the i686 quillex.exe under 32-bit Wine %s" %
+                            can_run("i686")[1])
         return "i686", None
     if can_run("x86_64")[0]:
         return "x86_64", ("quillex: running the x86_64 quillex.exe under 64-bit Wine, "
@@ -332,10 +485,12 @@ def pick():
 
 
 def main(argv):
+    if len(argv) >= 5 and argv[1] == "_enter" and argv[4] == "--":
+        return enter(argv[2], argv[3], argv[5:])
     if len(argv) == 3 and argv[1] == "check" and argv[2] in ARCHS:
         ok, reason = can_run(argv[2])
-        if not ok:
-            print(reason)
+        if not ok or through_qemu(argv[2]):
+            print(reason if not ok else "through qemu-i386")
         return 0 if ok else 1
     if len(argv) == 2 and argv[1] == "pick":
         try:
@@ -350,7 +505,9 @@ def main(argv):
     if len(argv) == 2 and argv[1] == "status":
         for a in ARCHS:
             ok, reason = can_run(a)
-            print("%s under Wine: %s: %s" % (a, "can run" if ok else "cannot run", reason))
+            how = "cannot run" if not ok else "can run" if through_qemu(a) else "can run natively"
+            print("%s under Wine: %s %s" % (a, how, reason) if ok and through_qemu(a) else
+                  "%s under Wine: %s: %s" % (a, how, reason))
         return 0
     print(__doc__.strip().split("Command line:")[1], file=sys.stderr)
     return 2
