@@ -1,14 +1,18 @@
 #!/bin/bash
 # Installs, on Debian or Ubuntu, every package the build and the tests need:
 # as root with apt-get, otherwise through sudo (as on GitHub's runners).
-# Does nothing when they are all there already.
+# Does nothing when they are all there already. Where the kernel cannot run
+# 32-bit programs, it also installs qemu-user 10 or later (on Debian 12 from
+# bookworm-backports, that one package), which 32-bit Wine then runs through.
+# Everything it says goes to standard error: a command's output stays its own.
 #
 #   scripts/install_deps.sh            everything the tests need
 #   scripts/install_deps.sh --build    only what the release build needs
 set -euo pipefail
+exec >&2
 
-packages=(cmake ninja-build python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64
-          binutils-mingw-w64-i686)
+packages=(cmake ninja-build python3 python3-markdown g++-mingw-w64-i686
+          g++-mingw-w64-x86-64 binutils-mingw-w64-i686)
 if [ "${1:-}" != "--build" ]; then
     packages+=(g++ googletest libgtest-dev libbenchmark-dev
                clang libclang-rt-dev clang-tidy cppcheck
@@ -17,26 +21,58 @@ if [ "${1:-}" != "--build" ]; then
     command -v npm >/dev/null || packages+=(npm)
 fi
 
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null || ! sudo -n true 2>/dev/null; then
+        as_root=(false)
+    else
+        as_root=(sudo -n)
+    fi
+fi
+
+# apt_install [OPTION...] PACKAGE...: installs them, or says what to install.
+apt_install() {
+    if [ "${as_root[*]}" = false ]; then
+        echo "install_deps: installing packages needs root, or sudo without a password;" \
+             "install these yourself: $*"
+        exit 1
+    fi
+    echo "Installing: $*"
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$@"
+}
+
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-    if ! command -v sudo >/dev/null || ! sudo -n true 2>/dev/null; then
-        echo "install_deps: installing packages needs root, or sudo without a password;" \
-             "install these yourself: ${missing[*]}" >&2
-        exit 1
+if [ ${#missing[@]} -gt 0 ]; then
+    if [[ " ${missing[*]} " == *":i386 "* ]] &&
+            ! dpkg --print-foreign-architectures | grep -qx i386; then
+        [ "${as_root[*]}" = false ] || "${as_root[@]}" dpkg --add-architecture i386
     fi
-    as_root=(sudo -n)
+    apt_install "${missing[@]}"
 fi
-if [[ " ${missing[*]} " == *":i386 "* ]] &&
-        ! dpkg --print-foreign-architectures | grep -qx i386; then
-    "${as_root[@]}" dpkg --add-architecture i386
+
+# 32-bit Wine where the kernel refuses 32-bit programs ("Exec format error",
+# exit code 126): qemu-user 7.2 takes a minute to start each Wine program,
+# 10.0 half a second. Machines that run 32-bit programs need nothing more.
+[ "${1:-}" != "--build" ] || exit 0
+rc=0
+/usr/lib/wine/wine --version >/dev/null 2>&1 || rc=$?
+[ $rc -eq 126 ] || exit 0
+qemu=$(qemu-i386 --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\)\..*/\1/p')
+[ "${qemu:-0}" -lt 10 ] || exit 0
+suite=()
+if [ "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")" = bookworm ]; then
+    # Backports are never installed unless asked for: only qemu-user comes
+    # from there.
+    if ! grep -rqs '^[^#]*bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d; then
+        [ "${as_root[*]}" = false ] || printf '%s\n' 'Types: deb' \
+            'URIs: http://deb.debian.org/debian' 'Suites: bookworm-backports' \
+            'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
+            "${as_root[@]}" tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null
+    fi
+    suite=(-t bookworm-backports)
 fi
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-    "${missing[@]}"
+apt_install --no-install-recommends "${suite[@]}" qemu-user
