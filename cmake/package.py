@@ -8,6 +8,9 @@ and Scoop manifests of every package in the release folder.
 
 The zip holds NAME for each FILE, under one folder named after the package,
 with a SHA256SUMS file; its entries are sorted and all carry one fixed date.
+A Markdown FILE packed as NAME.html is rendered to one self-contained page
+(Debian's python3-markdown), without the test markers; text files (.txt and
+SHA256SUMS) get Windows line ends, for Notepad and for certutil.
 The zip is copied into the release folder, beside the zips of the other
 architectures built there, and the manifests are written anew from all of
 them, with their real hashes and download addresses built from URL.
@@ -36,13 +39,66 @@ def sha256(data):
     return hashlib.sha256(data).hexdigest()
 
 
+# The guide's marks for its tests, which a reader has no use for.
+TEST_MARKER = re.compile(r"^<!-- (?:scenario|batch|batch-output|powershell): [^\n]*-->\n", re.M)
+# Each example's shell, from its fence's language.
+SHELLS = {"cmd": "cmd.exe", "bat": "batch file", "powershell": "PowerShell"}
+PAGE = """<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8" />
+<meta name="viewport" content="width=device-width, initial-scale=1" />
+<title>%(title)s</title>
+<style>
+body { font-family: "Segoe UI", Arial, sans-serif; line-height: 1.5; max-width: 52em;
+       margin: 2em auto; padding: 0 1em; color: #1b1b1b; }
+pre { background: #f3f3f3; border: 1px solid #ddd; padding: 0.6em; overflow-x: auto; }
+code { font-family: Consolas, "Courier New", monospace; }
+pre code::before { display: block; color: #666; font-size: 0.85em; margin-bottom: 0.3em; }
+%(labels)s
+table { border-collapse: collapse; }
+th, td { border: 1px solid #ccc; padding: 0.3em 0.6em; text-align: left; vertical-align: top; }
+</style>
+</head>
+<body>
+%(body)s
+</body>
+</html>
+"""
+
+
+def render_guide(text, version):
+    """The guide as one HTML page: headings with ids its links reach."""
+    import markdown  # Debian's python3-markdown
+    body = markdown.markdown(TEST_MARKER.sub("", text),
+                             extensions=["fenced_code", "tables", "toc"])
+    labels = "\n".join('pre code.language-%s::before { content: "%s"; }' % item
+                       for item in sorted(SHELLS.items()))
+    return (PAGE % {"title": "Quillex %s user's guide" % version, "labels": labels,
+                    "body": body}).encode("utf-8")
+
+
+def windows_lines(data):
+    return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+
+
+def packed(path, name, version):
+    """The bytes that go into the zip as name."""
+    data = open(path, "rb").read()
+    if path.endswith(".md") and name.endswith(".html"):
+        return render_guide(data.decode("utf-8"), version)
+    if name.endswith(".txt"):
+        return windows_lines(data)
+    return data
+
+
 def package_name(version, arch):
     return "quillex-%s-%s" % (version, ARCHES[arch][0])
 
 
 def make_zip(path, folder, files):
     """files: [(name in the zip, bytes)]."""
-    sums = "".join("%s  %s\n" % (sha256(data), name) for name, data in sorted(files))
+    sums = "".join("%s  %s\r\n" % (sha256(data), name) for name, data in sorted(files))
     entries = sorted(files + [("SHA256SUMS", sums.encode())])
     with zipfile.ZipFile(path + ".part", "w") as z:
         for name, data in entries:
@@ -150,7 +206,7 @@ def main():
     files = []
     for pair in args.files:
         path, name = pair.rsplit("=", 1)
-        files.append((name, open(path, "rb").read()))
+        files.append((name, packed(path, name, args.version)))
     name = package_name(args.version, args.arch)
     zip_path = os.path.join(args.out, name + ".zip")
     make_zip(zip_path, name, files)

@@ -14,6 +14,11 @@ Every fenced block in docs/guide.md must follow a marker line:
 - <!-- batch: NAME --> marks a batch script that tests/wine/guide_batch_test.py
   runs under Wine's cmd.exe; it must know NAME. <!-- batch-output: NAME -->
   marks what that script prints, which that test compares.
+- <!-- powershell: NAME --> marks the PowerShell form of batch recipe NAME.
+  PowerShell does not run here: every quillex.exe in it must pass its
+  command line as written in every version (after --%, or in one string
+  to Start-Process -ArgumentList) and pass exactly one the batch recipe
+  passes ($title standing for %title%).
 Every scenario named guide-* must be shown in the guide.
 
     check_guide.py docs/guide.md tests/scenarios/corpus
@@ -27,13 +32,20 @@ sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
 sys.path.insert(0, os.path.join(HERE, "..", "wine"))
 from run_scenarios import Scenario  # noqa: E402
 
-MARKER = re.compile(r"^<!-- (scenario|batch|batch-output): ([\w-]+)"
+MARKER = re.compile(r"^<!-- (scenario|batch|batch-output|powershell): ([\w-]+)"
                     r"(?: \((PowerShell 5\.1 to 7\.2|PowerShell 7\.3 and later)\))? -->$")
 LEGACY, STANDARD = "PowerShell 5.1 to 7.2", "PowerShell 7.3 and later"
 CMD_PROMPT, PS_PROMPT = "C:\\> ", "PS C:\\> "
 EXIT_QUERIES = ("echo %errorlevel%", "$LASTEXITCODE")
 # Where the PowerShell examples' quillex.exe lies; PowerShell passes its path.
 PS_PROGRAM = "C:\\Tools\\quillex.exe"
+ENV_SET = re.compile(r"^\$env:(\w+) = '([^']*)'$")
+# How the batch recipes and their PowerShell forms call quillex.exe: the
+# batch command's text up to a pipe or redirection; after --% up to a pipe;
+# the one string given to Start-Process, $title standing for %title%.
+BATCH_CALL = re.compile(r"quillex\.exe (.*?)(?: \^?\||'\)| >|$)", re.M)
+STOP_PARSING_CALL = re.compile(r"quillex\.exe --% ([^|]*?) *(?:\||$)")
+START_PROCESS_CALL = re.compile(r'Start-Process quillex\.exe -ArgumentList "((?:[^"`]|`.)*)"')
 
 
 def blocks(text):
@@ -74,16 +86,22 @@ def quote_legacy(arg):
     return '"%s"' % arg if re.search(r"\s", outside) else arg
 
 
-def powershell_command_line(command, rule):
+def with_environment(text, env):
+    """Text after --%, with the environment variables PowerShell puts in."""
+    return re.sub(r"%(\w+)%", lambda m: env.get(m.group(1), m.group(0)), text)
+
+
+def powershell_command_line(command, rule, env=None):
     """The command line PowerShell builds for a native program: its path,
     then each argument by the version's rule; after --% the rest of the line
-    as typed."""
+    as typed, with the variables of env put in."""
     program, _, rest = command.partition(" ")
     args, line = [], PS_PROGRAM
     while rest:
         rest = rest.lstrip(" ")
         if rest.startswith("--%"):
-            return line + "".join(" " + a for a in args) + " " + rest[3:].lstrip(" ")
+            return line + "".join(" " + a for a in args) + " " + with_environment(
+                rest[3:].lstrip(" "), env or {})
         if rest.startswith("'"):
             end = rest.index("'", 1)
             word, rest = rest[1:end], rest[end + 1:]
@@ -117,9 +135,14 @@ def check_scenario(name, versions, lines, corpus):
     prompt = PS_PROMPT if lines and lines[0].startswith(PS_PROMPT) else CMD_PROMPT
     if not lines or not lines[0].startswith(prompt):
         return ["the example does not start with a prompt"]
+    env = {}
+    while prompt == PS_PROMPT and len(lines) > 1 and ENV_SET.match(lines[0][len(prompt):]):
+        name, value = ENV_SET.match(lines[0][len(prompt):]).groups()
+        env[name] = value
+        lines = lines[1:]
     command = lines[0][len(prompt):]
     if prompt == PS_PROMPT:
-        lines_by_rule = {r: powershell_command_line(command, r) for r in (LEGACY, STANDARD)}
+        lines_by_rule = {r: powershell_command_line(command, r, env) for r in (LEGACY, STANDARD)}
         if versions:
             command = lines_by_rule[versions]
         elif lines_by_rule[LEGACY] != lines_by_rule[STANDARD]:
@@ -144,13 +167,45 @@ def check_scenario(name, versions, lines, corpus):
     return problems
 
 
+def check_powershell(name, lines, batch_scripts):
+    """Problems of a PowerShell recipe against its batch recipe."""
+    if name not in batch_scripts:
+        return ["no batch recipe %s to match" % name]
+    batch_calls = set(BATCH_CALL.findall(batch_scripts[name]))
+    problems, env_set = [], set()
+    for line in lines:
+        code = line.split("#")[0]
+        env_set.update(re.findall(r"\$env:(\w+) =", code))
+        if "quillex.exe" not in code:
+            continue
+        stop, start = STOP_PARSING_CALL.search(code), START_PROCESS_CALL.search(code)
+        if stop:
+            call = stop.group(1)
+            missing = set(re.findall(r"%(\w+)%", call)) - env_set
+            if missing:
+                problems.append("%r uses %s before it is set" % (line.strip(), sorted(missing)))
+        elif start:
+            call = re.sub(r"`(.)", r"\1", start.group(1)).replace("$title", "%title%")
+        else:
+            problems.append("%r calls quillex.exe in a way that depends on the PowerShell "
+                            "version: use --%% or Start-Process -ArgumentList" % line.strip())
+            continue
+        if call not in batch_calls:
+            problems.append("%r passes %r, which the batch recipe never does" % (
+                line.strip(), call))
+    return problems
+
+
 def main():
     guide, corpus = sys.argv[1], sys.argv[2]
     from guide_batch_test import BATCH_CASES  # the cases the batch test knows
     text = open(guide, encoding="utf-8").read()
     problems, shown = [], set()
     batches, outputs = set(), set()
-    for kind, name, versions, lines, number in blocks(text):
+    found = blocks(text)
+    batch_scripts = {name: "\n".join(lines) for kind, name, _, lines, _ in found
+                     if kind == "batch"}
+    for kind, name, versions, lines, number in found:
         where = "%s:%d" % (guide, number)
         if kind is None:
             problems.append("%s: an example without a test marker" % where)
@@ -162,6 +217,9 @@ def main():
             batches.add(name)
             if name not in BATCH_CASES:
                 problems.append("%s: batch %s is not run by guide_batch_test.py" % (where, name))
+        elif kind == "powershell":
+            problems += ["%s: powershell %s: %s" % (where, name, p)
+                         for p in check_powershell(name, lines, batch_scripts)]
         else:
             outputs.add(name)
     for name in sorted(batches ^ outputs):

@@ -9,8 +9,10 @@
   (read back out of the exe): runs as invoker, the supported Windows
   versions, and UTF-8 as active code page in quillex-utf8.exe only;
 - every exe is at most 40 KB;
-- the package holds both exes, the user's guide, the readme for Windows
-  users, the license and a SHA256SUMS file that matches them;
+- the package holds both exes, the user's guide as one HTML page (which
+  parses, carries no test markers, and whose every in-page link reaches its
+  target), the readme for Windows users, the license and a SHA256SUMS file
+  that matches them, the text files with Windows line ends;
 - the winget and Scoop manifests made beside the packages validate against
   the official schemas (tests/release/schemas) and name each zip's real
   hash and file name: for one architecture after the first preset, for
@@ -35,7 +37,8 @@ sys.path.insert(0, HERE)
 import pe_resources  # noqa: E402
 
 EXES = ("quillex.exe", "quillex-utf8.exe")
-DOCUMENTS = ("guide.md", "README.txt", "LICENSE.txt")
+DOCUMENTS = ("guide.html", "README.txt", "LICENSE.txt")
+TEXT_FILES = ("README.txt", "LICENSE.txt", "SHA256SUMS")
 COPYRIGHT = "Copyright (c) 2026 The Quillex developers. MIT License."
 ARCH_OF = {"win32-i686": "x86", "win32-x86_64": "x64"}
 REPOSITORY = "https://example.org/quillex"
@@ -135,10 +138,28 @@ def check_package(preset, package, exes):
         check("%s: SHA256SUMS matches the packaged files" % preset,
               right and sorted(sums) == sorted(n.split("/")[1] for n in wanted
                                                if not n.endswith("/SHA256SUMS")))
+        bare = [n for n in TEXT_FILES if re.search(rb"(?<!\r)\n", z.read(top + "/" + n))]
+        check("%s: the text files have Windows line ends" % preset, not bare, ", ".join(bare))
+        check_guide_page(preset, z.read(top + "/guide.html"))
     for exe in exes:
         size = os.path.getsize(exe)
         check("%s: %s is at most 40 KB" % (preset, os.path.basename(exe)), size <= SIZE_LIMIT,
               "%d bytes" % size)
+
+
+def check_guide_page(preset, page):
+    import xml.etree.ElementTree as ET
+    try:
+        root = ET.fromstring(page)
+    except ET.ParseError as e:
+        check("%s: guide.html parses" % preset, False, str(e))
+        return
+    ids = {e.get("id") for e in root.iter() if e.get("id")}
+    links = [e.get("href")[1:] for e in root.iter("a") if (e.get("href") or "").startswith("#")]
+    broken = sorted(set(l for l in links if l not in ids))
+    check("%s: guide.html parses; its %d in-page links all reach a heading" % (preset, len(links)),
+          links and not broken, ", ".join(broken))
+    check("%s: guide.html has no test markers" % preset, b"<!--" not in page)
 
 
 def validate(schema_file, document):

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Runs the batch recipes of the user's guide under Wine's cmd.exe, with
 quillex.exe on the PATH, against Wine's own Notepad, and compares what each
-prints with the output the guide shows for it. The scripts and outputs are
-read from the guide itself, so the guide cannot drift from the program.
+prints, and its exit code, with what the guide shows for it. The scripts and
+outputs are read from the guide itself, so the guide cannot drift from the
+program. A recipe about console windows runs on a console of its own (the
+console typist's), the others with their output to a file.
 
     guide_batch_test.py --build build/win32-i686 [--guide docs/guide.md]
 """
+import collections
 import os
 import re
 import subprocess
@@ -17,7 +20,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from fixture_run import (Build, run_quillex, start_quillex, suite_arguments,  # noqa: E402
-                         wait_for_window, window_exists)
+                         wait_for_window, wait_until, window_exists)
 from winehost import Host, WineError, winpath  # noqa: E402
 
 NOTEPAD = "Untitled - Notepad"
@@ -46,6 +49,16 @@ class Desk:
         if wait:
             self.wait_for(NOTEPAD)
 
+    def start_notepads(self, count):
+        """Starts Notepads until count windows of its title are listed."""
+        for _ in range(count):
+            self.start_notepad(wait=False)
+        listed = lambda: run_quillex(self.host, self.build, "/listwin", stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL).stdout.count(
+                                         b'"%s"\r\n' % NOTEPAD.encode())
+        if not wait_until(lambda: listed() == count, 30):
+            raise WineError("%d Notepads did not come up within 30 s" % count)
+
     def type_text(self):
         if self.host.run(self.build.arch, [self.typist, NOTEPAD, "unsaved"]).returncode != 0:
             raise WineError("could not type into Notepad")
@@ -69,6 +82,12 @@ class Desk:
                 run_quillex(self.host, self.build, "/w:%s /dook:7" % QUESTION,
                             stdout=subprocess.DEVNULL)
             time.sleep(0.2)
+
+    def close_later(self, stop):
+        """Closes Notepad, three seconds after the recipe started."""
+        if not stop.wait(3):
+            run_quillex(self.host, self.build, '/w:"%s" /close' % NOTEPAD,
+                        stdout=subprocess.DEVNULL)
 
     def clear(self):
         """Ends every Notepad, whatever it was doing, and what waited on it."""
@@ -94,22 +113,34 @@ def answered_in_background(d):
     return open(d.background_log, "rb").read() == b"Sent ShutDown Message to %s \r\n" % NOTEPAD.encode()
 
 
-# Per recipe: its argument, what the desktop needs before it runs, whether a
-# person answers Notepad's questions meanwhile, and what must hold after.
+# Per recipe: its argument, what the desktop needs before it runs, what
+# happens meanwhile (a person answering Notepad's questions, say), what must
+# hold after, its exit code, and whether it runs on a console.
+Case = collections.namedtuple("Case", "argument prepare during holds code console",
+                              defaults=(None, lambda d: True, 0, False))
+CONSOLE_TITLE = "Nightly Job"
 BATCH_CASES = {
-    "wait-for-window": (NOTEPAD, lambda d: d.start_notepad(wait=False), False,
-                        lambda d: d.exists(NOTEPAD)),
-    "hide-and-check": (NOTEPAD, lambda d: d.start_notepad(), False, lambda d: d.exists(NOTEPAD)),
-    "close-and-check": (NOTEPAD, lambda d: (d.start_notepad(), d.type_text()), True,
-                        lambda d: not d.exists(NOTEPAD)),
-    "close-in-background": (NOTEPAD, lambda d: (d.start_notepad(), d.type_text()), False,
-                            lambda d: d.exists(QUESTION)),
-    "press-a-button": (QUESTION, lambda d: (d.start_notepad(), d.type_text(), d.ask_to_save()),
-                       False, answered_in_background),
+    "wait-for-window": Case(NOTEPAD, lambda d: d.start_notepad(wait=False),
+                            holds=lambda d: d.exists(NOTEPAD)),
+    "wait-until-gone": Case(NOTEPAD, lambda d: d.start_notepad(), Desk.close_later,
+                            lambda d: not d.exists(NOTEPAD)),
+    # In other case than the window's: Quillex and the check ignore case.
+    "hide-and-check": Case(NOTEPAD.lower(), lambda d: d.start_notepad(),
+                           holds=lambda d: d.exists(NOTEPAD)),
+    "close-and-check": Case(NOTEPAD, lambda d: (d.start_notepad(), d.type_text()), Desk.answer_no,
+                            lambda d: not d.exists(NOTEPAD)),
+    # Nobody answers: the recipe gives up, and Notepad is still asking.
+    "close-with-deadline": Case(NOTEPAD, lambda d: (d.start_notepad(), d.type_text()),
+                                holds=lambda d: d.exists(QUESTION), code=1),
+    "close-all": Case(NOTEPAD, lambda d: d.start_notepads(2),
+                      holds=lambda d: not d.exists(NOTEPAD)),
+    "press-a-button": Case(QUESTION, lambda d: (d.start_notepad(), d.type_text(), d.ask_to_save()),
+                           holds=answered_in_background),
+    "hide-console": Case(CONSOLE_TITLE, lambda d: None, console=True),
 }
 # A recipe's guard for a missing button: it must not press OK instead.
 NO_BUTTON = ("press-a-button", NOTEPAD, lambda d: d.start_notepad(),
-             b'%s has no button "&No"\r\n' % NOTEPAD.encode(), 1)
+             b'"%s" has no button "&No"\r\n' % NOTEPAD.encode(), 1)
 
 
 def guide_blocks(path):
@@ -122,15 +153,19 @@ def guide_blocks(path):
     return found
 
 
-def run_recipe(host, build, env, tmp, script, recipe, argument):
+def run_recipe(host, build, env, tmp, script, recipe, argument, console=False):
     """Runs the script under cmd.exe; returns (exit code, what it printed)."""
     bat, out = os.path.join(tmp, recipe + ".bat"), os.path.join(tmp, "out")
     with open(bat, "w", newline="\r\n") as f:
         f.write(script)
+    argv = ["C:\\windows\\system32\\cmd.exe", "/c", winpath(bat)] + ([argument] if argument else [])
+    if console:
+        keys, screen = os.path.join(tmp, "keys"), os.path.join(tmp, "screen")
+        open(keys, "w").close()
+        argv = [build.typist, winpath(keys), winpath(screen)] + argv
     # Output to a file: a program the script starts would keep a pipe open
     # after the script ends.
     with open(out, "wb") as o:
-        argv = ["cmd.exe", "/c", winpath(bat)] + ([argument] if argument else [])
         code = subprocess.run(host.command(build.arch, argv), env=env,
                               stdin=subprocess.DEVNULL, stdout=o, stderr=subprocess.DEVNULL,
                               timeout=120).returncode
@@ -156,7 +191,7 @@ def main():
         with Host(args.prefix) as host, tempfile.TemporaryDirectory() as tmp:
             desk = Desk(host, build, tmp)
             env = dict(host.env_for(build.arch), WINEPATH=winpath(os.path.dirname(build.quillex)))
-            for recipe, (argument, prepare, answer, holds) in BATCH_CASES.items():
+            for recipe, case in BATCH_CASES.items():
                 script = blocks.get(("batch", recipe))
                 expected = blocks.get(("batch-output", recipe))
                 if script is None or expected is None:
@@ -164,23 +199,25 @@ def main():
                     failed += 1
                     continue
                 # Without its argument a recipe stops before it runs Quillex.
-                code, printed = run_recipe(host, build, env, tmp, script, recipe, None)
+                code, printed = run_recipe(host, build, env, tmp, script, recipe, None,
+                                           case.console)
                 want = b"%s.bat: give the window's title\r\n" % recipe.encode()
                 report(recipe + " without a title", (code, printed) == (2, want), code, printed,
                        2, want)
                 stop = threading.Event()
-                answerer = threading.Thread(target=desk.answer_no, args=(stop,))
+                meanwhile = threading.Thread(target=case.during, args=(desk, stop))
                 try:
-                    prepare(desk)
-                    if answer:
-                        answerer.start()
-                    code, printed = run_recipe(host, build, env, tmp, script, recipe, argument)
+                    case.prepare(desk)
+                    if case.during:
+                        meanwhile.start()
+                    code, printed = run_recipe(host, build, env, tmp, script, recipe,
+                                               case.argument, case.console)
                     stop.set()
-                    if answer:
-                        answerer.join()
+                    if case.during:
+                        meanwhile.join()
                     want = expected.replace("\n", "\r\n").encode()
-                    report(recipe, code == 0 and printed == want and holds(desk), code, printed, 0,
-                           want)
+                    report(recipe, code == case.code and printed == want and case.holds(desk),
+                           code, printed, case.code, want)
                 finally:
                     stop.set()
                     desk.clear()
