@@ -45,9 +45,11 @@ failures = []
 
 def run(argv, extra_env, timeout=1800):
     start = time.time()
+    env = dict(os.environ, **extra_env)
+    # The machine simulated here is the one the loaders make it.
+    env.pop("QUILLEX_WINE32_THROUGH_QEMU", None)
     with tempfile.TemporaryDirectory() as logs:  # not the outer test run's logs
-        p = subprocess.run(argv, cwd=ROOT, env=dict(os.environ, QUILLEX_TEST_LOGS=logs,
-                                                     **extra_env),
+        p = subprocess.run(argv, cwd=ROOT, env=dict(env, QUILLEX_TEST_LOGS=logs),
                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, timeout=timeout)
     return p.returncode, p.stdout, p.stderr, time.time() - start
