@@ -30,7 +30,9 @@ if [ "$(id -u)" -ne 0 ]; then
     fi
 fi
 
-# apt_install [OPTION...] PACKAGE...: installs them, or says what to install.
+# apt_install PACKAGE...: installs them (with the options in apt_options),
+# or says what to install.
+apt_options=()
 apt_install() {
     if [ "${as_root[*]}" = false ]; then
         echo "install_deps: installing packages needs root, or sudo without a password;" \
@@ -39,7 +41,8 @@ apt_install() {
     fi
     echo "Installing: $*"
     "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$@"
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+        "${apt_options[@]}" "$@"
 }
 
 missing=()
@@ -63,7 +66,7 @@ rc=0
 [ $rc -eq 126 ] || exit 0
 qemu=$(qemu-i386 --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\)\..*/\1/p')
 [ "${qemu:-0}" -lt 10 ] || exit 0
-suite=()
+apt_options=(--no-install-recommends)
 if [ "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")" = bookworm ]; then
     # Backports are never installed unless asked for: only qemu-user comes
     # from there.
@@ -73,6 +76,7 @@ if [ "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")" = bookworm ]; then
             'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
             "${as_root[@]}" tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null
     fi
-    suite=(-t bookworm-backports)
+    apt_options+=(-t bookworm-backports)
 fi
-apt_install --no-install-recommends "${suite[@]}" qemu-user
+echo "install_deps: this kernel runs no 32-bit programs; 32-bit Wine will run through qemu-i386"
+apt_install qemu-user
