@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 cmake --preset native >/dev/null
 status=0
-report=$(clang-tidy --quiet -p build/native switches/*.cpp tool/*.cpp platform/sim/*.cpp 2>&1) || status=$?
+report=$(clang-tidy --quiet -p build/native switches/*.cpp tool/*.cpp platform/*.cpp platform/sim/*.cpp 2>&1) || status=$?
 if [ "$status" -ne 0 ]; then
     echo "$report" | grep -v "warnings generated"
     echo "clang-tidy: problems found"

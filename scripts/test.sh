@@ -78,9 +78,13 @@ workflows() {
     local validator=build/tools/node_modules/.bin/action-validator
     [ -x $validator ] || npm install --prefix build/tools --no-audit --no-fund --loglevel=error \
         @action-validator/cli@0.6.0 || return 1
-    local file
+    local file checked=build/tools/workflow.yml
     for file in .github/workflows/*.yml; do
-        $validator "$file" || { echo "$file is not a valid workflow"; return 1; }
+        # The validator (0.6.0, the newest there is) predates the
+        # attestations permission that release.yml needs: that one line is
+        # left out of its check.
+        grep -v '^  attestations: write$' "$file" > $checked
+        $validator $checked || { echo "$file is not a valid workflow"; return 1; }
         echo "$file: valid"
     done
 }

@@ -69,9 +69,9 @@ const bool kConsoleSetUp = set_up_console();
 int kept_code = -1;
 
 unsigned modifiers_of(DWORD state) {
-    return (state & SHIFT_PRESSED ? platform::kShift : 0) |
-           (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED) ? platform::kCtrl : 0) |
-           (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED) ? platform::kAlt : 0);
+    return ((state & SHIFT_PRESSED) ? platform::kShift : 0) |
+           ((state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) ? platform::kCtrl : 0) |
+           ((state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) ? platform::kAlt : 0);
 }
 
 // Waits for one key-down event that gives a character or a classic key

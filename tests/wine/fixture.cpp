@@ -22,6 +22,7 @@
 
 #include <stdio.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -246,7 +247,8 @@ int main(int argc, char **argv) {
     ordered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     report_path = argv[4];
-    sim::Desktop desktop;
+    // Static: a window whose program ends reports it from its handler.
+    static sim::Desktop desktop;
     std::string error;
     if (!sim::load_desktop(argv[1], desktop, error)) {
         fprintf(stderr, "fixture: %s\n", error.c_str());
@@ -310,8 +312,8 @@ int main(int argc, char **argv) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
     SetEvent(wake);
-    LONG waking = 0;
-    for (const sim::Window *w : desktop.top) waking += w->wakes;
+    const auto waking = std::count_if(desktop.top.begin(), desktop.top.end(),
+                                      [](const sim::Window *w) { return w->wakes; });
     for (int tries = 0; woken < waking && tries < 500; ++tries) Sleep(20);
     const Churned churned = stop_churn();
     write_report(desktop, churned, argv[4]);

@@ -21,6 +21,8 @@ class LoaderProbe(unittest.TestCase):
         # Where the kernel refuses 32-bit programs, qemu-i386 is tried next:
         # none here, unless a test gives one.
         os.environ["QUILLEX_QEMU_I386"] = "/nonexistent/qemu-i386"
+        for variable in ("QUILLEX_WINE32_THROUGH_QEMU", "QUILLEX_UNSHARE"):
+            os.environ.pop(variable, None)
         winehost._probed.clear()
 
     def tearDown(self):
