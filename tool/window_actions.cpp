@@ -25,9 +25,10 @@ void quit_and_close(WindowHandle window, bool hung) {
         unsigned message;
         uintptr_t wparam;
     } last[] = {{WM_QUIT, 1}, {WM_CLOSE, 0}};
+    if (!hung) hung = IsHungAppWindow(window) != 0;
     for (const auto &m : last) {
-        if (!hung) hung = IsHungAppWindow(window) != 0;
         uintptr_t ignored;
+        // A send that finds the window hung leaves its message with it.
         if (hung) SendNotifyMessageA(window, m.message, m.wparam, 0);
         else send_answer(window, m.message, m.wparam, &ignored, &hung);
     }

@@ -59,23 +59,6 @@ VOID CALLBACK take_reply(HWND, UINT, ULONG_PTR send, LRESULT result) {
     reply.result = result;
 }
 
-// Whether the thread behind a window that is gone has ended too, or has
-// had as long as a hung one to answer: then no answer will come.
-bool no_answer_coming(HANDLE thread, DWORD gone_for) {
-    return !thread || WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 || gone_for >= 5000;
-}
-
-// Since when a condition has held, or false.
-struct Since {
-    bool holds;
-    DWORD start;
-    DWORD update(bool now_holds) {
-        if (!now_holds) holds = false;
-        else if (!holds) *this = {true, GetTickCount()};
-        return holds ? GetTickCount() - start : 0;
-    }
-};
-
 // Sends and waits for the answer for as long as the window's thread keeps
 // handling messages, and gives up once it is hung (5 s without handling
 // any, as the system judges it, for a second on end). Windows documents
@@ -89,30 +72,31 @@ LRESULT send_until_hung(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
         SetLastError(ERROR_TIMEOUT);
         return 0;
     }
-    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(window, nullptr));
     reply = {reply.send + 1, false, 0};
     // A refused or invalid window fails here at once, with its error.
-    if (!SendMessageCallbackA(window, message, wparam, lparam, take_reply, reply.send)) {
-        const DWORD error = GetLastError();
-        if (thread) CloseHandle(thread);
-        SetLastError(error);
-        return 0;
-    }
-    Since hung = {false, 0}, gone = {false, 0};
+    if (!SendMessageCallbackA(window, message, wparam, lparam, take_reply, reply.send)) return 0;
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(window, nullptr));
+    bool gone = false;
+    DWORD gone_at = 0;
     for (;;) {
         // The reply is handed to take_reply while this thread looks at its
         // own messages.
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         DWORD error = 0;
-        const bool exists = reply.arrived || IsWindow(window);
-        const DWORD gone_for = gone.update(!exists);
-        if (reply.arrived)
+        if (reply.arrived) {
             *result = static_cast<DWORD_PTR>(reply.result);
-        else if (!exists && no_answer_coming(thread, gone_for))
-            error = ERROR_INVALID_WINDOW_HANDLE;
-        else if (exists && hung.update(IsHungAppWindow(window) != 0) >= kHungConfirmMs)
+        } else if (!IsWindow(window)) {
+            // No answer will come once its thread has ended too, or has had
+            // as long as a hung one to answer.
+            if (!gone) gone_at = GetTickCount();
+            gone = true;
+            if (!thread || WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 ||
+                GetTickCount() - gone_at >= 5000)
+                error = ERROR_INVALID_WINDOW_HANDLE;
+        } else if (stays_hung(window)) {
             error = ERROR_TIMEOUT;
+        }
         if (reply.arrived || error) {
             if (thread) CloseHandle(thread);
             SetLastError(error);
