@@ -22,7 +22,6 @@
 
 #include <stdio.h>
 
-#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -150,9 +149,8 @@ HWND create(sim::Window *w, HWND parent) {
 
 // Set once the windows stand in scenario order; hung windows stop answering
 // only then, since ordering sends every window messages. Waking windows wake
-// when the test stops the fixture, and count themselves in woken.
+// when the test stops the fixture.
 HANDLE ordered, wake;
-volatile LONG woken = 0;
 
 void pump_until(HANDLE event) {
     for (;;) {
@@ -172,11 +170,8 @@ DWORD WINAPI hung_thread(LPVOID param) {
     pump_until(ordered);
     if (!w->wakes) Sleep(INFINITE);
     WaitForSingleObject(wake, INFINITE);
-    // Handles what was sent to it while it was hung.
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    InterlockedIncrement(&woken);
-    pump_until(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    // Handles what was sent to it while it was hung, and what comes after.
+    for (MSG msg; GetMessageA(&msg, nullptr, 0, 0) > 0;) DispatchMessageA(&msg);
     return 0;
 }
 
@@ -312,9 +307,10 @@ int main(int argc, char **argv) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
     SetEvent(wake);
-    const auto waking = std::count_if(desktop.top.begin(), desktop.top.end(),
-                                      [](const sim::Window *w) { return w->wakes; });
-    for (int tries = 0; woken < waking && tries < 500; ++tries) Sleep(20);
+    // A message sent after those it was handed is answered once it has
+    // handled them (WM_USER is not reported).
+    for (const sim::Window *w : desktop.top)
+        if (w->wakes) SendMessageTimeoutA(hwnd_of[w], WM_USER, 0, 0, SMTO_NORMAL, 10000, nullptr);
     const Churned churned = stop_churn();
     write_report(desktop, churned, argv[4]);
     ExitProcess(0);

@@ -58,7 +58,7 @@ DEFAULT_LOADERS = {"i686": "/usr/lib/wine/wine", "x86_64": "/usr/lib/wine/wine64
 LOADER_VARIABLES = {"i686": "QUILLEX_WINE32_LOADER", "x86_64": "QUILLEX_WINE64_LOADER"}
 PE_MACHINES = {0x14C: "i686", 0x8664: "x86_64"}
 ON_WINDOWS = sys.platform == "win32"
-# Set inside the namespace, to how 32-bit programs run there.
+# Set inside the namespace, to the qemu-i386 that runs 32-bit programs there.
 INSIDE_VARIABLE = "QUILLEX_WINE32_NAMESPACE"
 INSIDE = os.environ.get(INSIDE_VARIABLE)
 DEFAULT_PREFIX = "build/wineprefix-qemu" if INSIDE else "build/wineprefix"
@@ -113,12 +113,12 @@ def qemu_i386():
             shutil.which("qemu-i386-static") or "qemu-i386")
 
 
-def namespace_command(qemu, version, argv):
+def namespace_command(argv):
     """The command line that runs argv in a user namespace of its own where
     i386 programs run through qemu."""
     unshare = os.environ.get("QUILLEX_UNSHARE") or "unshare"
     return [unshare, "--user", "--map-root-user", "--mount", "--", sys.executable,
-            os.path.abspath(__file__), "_enter", qemu, version, "--"] + list(argv)
+            os.path.abspath(__file__), "_enter", qemu_i386(), "--"] + list(argv)
 
 
 def probe_qemu():
@@ -140,12 +140,12 @@ def probe_qemu():
                        "under 7.2, half a second under %d.%d or later (Debian's bookworm-backports)"
                        % (version, QEMU_OLDEST[0], QEMU_OLDEST[1]))
     try:
-        p = subprocess.run(namespace_command(qemu, version, [loader_for("i686"), "--version"]),
+        p = subprocess.run(namespace_command([loader_for("i686"), "--version"]),
                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, timeout=120)
     except OSError as e:
         return False, "no user namespace: %s cannot start: %s" % (
-            namespace_command(qemu, version, [])[0], e.strerror)
+            namespace_command([])[0], e.strerror)
     except subprocess.TimeoutExpired:
         return False, "32-bit Wine through qemu-i386 did not answer within 120 s"
     if p.returncode == 0:
@@ -165,9 +165,9 @@ NO_BINFMT = 121
 
 
 def probe(arch):
-    """Tries the architecture's programs: (True, version and how, through)
-    when they start, else (False, reason, None); through is how they go
-    through qemu, or None when they run natively."""
+    """Tries the architecture's programs: (True, version and how, qemu)
+    when they start, else (False, reason, None); qemu is the qemu-i386 they
+    run through, or None when they run natively."""
     if ON_WINDOWS:
         # 64-bit Windows runs both architectures itself.
         return True, "Windows runs %s programs itself" % arch, None
@@ -183,7 +183,7 @@ def probe(arch):
         return False, reason, None
     ok, how = probe_qemu()
     if ok:
-        return True, how, "qemu-i386"
+        return True, how, qemu_i386()
     return False, "%s, and not through qemu-i386 either: %s" % (reason, how), None
 
 
@@ -209,15 +209,13 @@ def enter_namespace_for(arch):
     where they do; returns at once everywhere else."""
     if INSIDE or not can_run(arch)[0] or not through_qemu(arch):
         return
-    qemu = qemu_i386()
-    version = re.search(r"qemu-i386 (\S+)", can_run(arch)[1]).group(1)
-    argv = namespace_command(qemu, version, [sys.executable] + sys.argv)
+    argv = namespace_command([sys.executable] + sys.argv)
     sys.stdout.flush()
     sys.stderr.flush()
     os.execvp(argv[0], argv)
 
 
-def enter(qemu, version, argv):
+def enter(qemu, argv):
     """Inside the new namespace: hands i386 programs to qemu, then runs argv."""
     mounted = subprocess.run(["mount", "-t", "binfmt_misc", "binfmt_misc", BINFMT],
                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
@@ -229,7 +227,7 @@ def enter(qemu, version, argv):
     except OSError as e:
         print("winehost: %s" % e, file=sys.stderr)
         return NO_BINFMT
-    env = dict(os.environ, **{INSIDE_VARIABLE: "qemu-i386 %s" % version})
+    env = dict(os.environ, **{INSIDE_VARIABLE: qemu})
     try:
         os.execvpe(argv[0], argv, env)
     except OSError as e:
@@ -485,8 +483,8 @@ def pick():
 
 
 def main(argv):
-    if len(argv) >= 5 and argv[1] == "_enter" and argv[4] == "--":
-        return enter(argv[2], argv[3], argv[5:])
+    if len(argv) >= 4 and argv[1] == "_enter" and argv[3] == "--":
+        return enter(argv[2], argv[4:])
     if len(argv) == 3 and argv[1] == "check" and argv[2] in ARCHS:
         ok, reason = can_run(argv[2])
         if not ok or through_qemu(argv[2]):
@@ -506,8 +504,7 @@ def main(argv):
         for a in ARCHS:
             ok, reason = can_run(a)
             how = "cannot run" if not ok else "can run" if through_qemu(a) else "can run natively"
-            print("%s under Wine: %s %s" % (a, how, reason) if ok and through_qemu(a) else
-                  "%s under Wine: %s: %s" % (a, how, reason))
+            print("%s under Wine: %s: %s" % (a, how, reason))
         return 0
     print(__doc__.strip().split("Command line:")[1], file=sys.stderr)
     return 2
