@@ -116,11 +116,12 @@ bool parse_keys(const char *p, Desktop &d, std::string &error) {
             d.has_console = false;
             continue;
         }
-        const std::string name = k == "^C"                                     ? "ctrl+c"
-                                 : k.size() > 2 && k[0] == '<' && k.back() == '>' ? k.substr(1, k.size() - 2)
-                                                                                 : k;
+        // A character stands for itself; a name needs its brackets.
+        std::string name = k.size() == 1 ? k : "";
+        if (k == "^C") name = "ctrl+c";
+        else if (k.size() > 2 && k.front() == '<' && k.back() == '>') name = k.substr(1, k.size() - 2);
         platform::KeyPress press;
-        if ((k.size() > 1 && name == k) || !platform::key_by_name(name.c_str(), press)) {
+        if (!platform::key_by_name(name.c_str(), press)) {
             error = "unknown key " + k;
             return false;
         }
