@@ -16,7 +16,6 @@ typedef int (*WindowCallback)(WindowHandle window, intptr_t value);
 enum ShowCommand { SW_HIDE = 0, SW_SHOW = 5, SW_MINIMIZE = 6, SW_RESTORE = 9 };
 
 enum Message : unsigned {
-    WM_NULL = 0x00,
     WM_CLOSE = 0x10,
     WM_QUERYENDSESSION = 0x11,
     WM_QUIT = 0x12,
@@ -24,32 +23,51 @@ enum Message : unsigned {
     WM_COMMAND = 0x111,
 };
 
-// Flags of SendMessageTimeoutA: give up at once on a window that is hung;
-// let the time limit run only while the window's thread handles no messages.
-enum { SMTO_ABORTIFHUNG = 2, SMTO_NOTIMEOUTIFNOTHUNG = 8 };
+// How long a thread may go without handling messages before the system
+// judges it hung (Windows' own figure); how long it must then stay so before
+// the tool believes it; and how long a program that keeps handling messages,
+// but shows no question, is given to answer.
+enum : unsigned { kHungBoundMs = 5000, kHungConfirmMs = 1000, kAnswerBoundMs = 8000 };
 
 // Why a call failed: the window's program refused our message (it runs with
 // higher rights), the window did not answer in time, or it does not exist.
 enum { ERROR_ACCESS_DENIED = 5, ERROR_INVALID_WINDOW_HANDLE = 1400, ERROR_TIMEOUT = 1460 };
 
 WindowHandle FindWindowA(const char *class_name, const char *title);
-int ShowWindow(WindowHandle window, int command);
+// Gives the window a show command and waits at most timeout_ms for its
+// thread to carry it out. Returns 0 when that time passed first (the
+// command may still be carried out later, or never), 1 otherwise, the
+// null or an invalid window included.
+int show_window_within(WindowHandle window, int command, unsigned timeout_ms);
 // Hands the show command to the window's own thread and returns at once,
-// without waiting for that thread to apply it.
+// without waiting for that thread to apply it; 0 when it could not be
+// handed over (GetLastError says why).
 int ShowWindowAsync(WindowHandle window, int command);
-// Sends and waits at most timeout_ms for the answer (with
-// SMTO_NOTIMEOUTIFNOTHUNG, as long as the window's thread keeps handling
-// messages); returns 0 when the window refused the message, did not answer
-// in time or does not exist (GetLastError says which), non-zero otherwise.
-intptr_t SendMessageTimeoutA(WindowHandle window, unsigned message, uintptr_t wparam,
-                             intptr_t lparam, unsigned flags, unsigned timeout_ms,
-                             uintptr_t *answer);
+
+// How a send that waits for the window's answer ended.
+enum SendOutcome {
+    kAnswered, // the window answered: the answer is its own
+    kGone,     // the window is gone, or its program ended, without answering
+    kRefused,  // its program refused the message: nothing was delivered
+    kUnanswered, // sent, but no answer came in time: its thread stopped
+                 // handling messages (hung), or it showed no question and
+                 // let the answer bound pass; the message may still be
+                 // under way inside that program
+};
+// Sends the message and waits for the answer: without limit while the
+// window's program shows a question (a window of its disabled, or a new
+// window of its thread shown), otherwise at most answer_bound_ms, and never
+// once its thread is judged hung.
+SendOutcome send_awaiting_answer(WindowHandle window, unsigned message, uintptr_t wparam,
+                                 unsigned answer_bound_ms, uintptr_t *answer);
 // Hands the message to the window's thread and returns at once; the thread
 // handles it, in order with others sent this way, when it next looks at its
 // messages (a hung one once it wakes).
 int SendNotifyMessageA(WindowHandle window, unsigned message, uintptr_t wparam, intptr_t lparam);
-// Whether the window's thread has stopped handling messages (hung).
-int IsHungAppWindow(WindowHandle window);
+// Whether the window's thread has stopped handling messages, as the system
+// judges it, and stays so for kHungConfirmMs: blocks that long for a window
+// that is judged hung, returns at once for one that is not.
+int stays_hung(WindowHandle window);
 // The error of the last call on this thread that failed.
 unsigned GetLastError();
 int PostMessageA(WindowHandle window, unsigned message, uintptr_t wparam, intptr_t lparam);

@@ -8,30 +8,35 @@ using namespace platform;
 namespace {
 
 // Asks the window's program to end its session. Returns whether it agreed
-// and ended it; *hung tells whether the window turned out hung.
-bool end_session(WindowHandle window, bool *hung) {
+// and ended it; *unanswered tells that a message was left unanswered.
+bool end_session(WindowHandle window, bool *unanswered) {
     uintptr_t answer = 0;
-    // A program that stopped answering, or refused our message, never
-    // agreed; one that is gone by the end of the session has ended it.
-    if (!send_answer(window, WM_QUERYENDSESSION, 0, &answer, hung) || answer == 0) return false;
-    uintptr_t ended = 1;
-    return send_answer(window, WM_ENDSESSION, 1, &ended, hung) && ended == 0;
+    // A program that refused our message, or did not answer, never agreed.
+    SendOutcome sent = send_for_answer(window, WM_QUERYENDSESSION, 0, &answer);
+    *unanswered = sent == kUnanswered;
+    if (sent != kAnswered || answer == 0) return false;
+    // One that is gone by the end of the session has ended it.
+    sent = send_for_answer(window, WM_ENDSESSION, 1, &answer);
+    *unanswered = sent == kUnanswered;
+    return (sent == kAnswered && answer == 0) || sent == kGone;
 }
 
-// Then quit and close, whatever the outcome: sent and waited for while the
-// window answers, handed over to one that is hung, to handle when it wakes.
-void quit_and_close(WindowHandle window, bool hung) {
-    const struct {
-        unsigned message;
-        uintptr_t wparam;
-    } last[] = {{WM_QUIT, 1}, {WM_CLOSE, 0}};
-    if (!hung) hung = IsHungAppWindow(window) != 0;
-    for (const auto &m : last) {
-        uintptr_t ignored;
-        // A send that finds the window hung leaves its message with it.
-        if (hung) SendNotifyMessageA(window, m.message, m.wparam, 0);
-        else send_answer(window, m.message, m.wparam, &ignored, &hung);
-    }
+// Then quit and close, whatever the outcome, each waited for as the session
+// messages are. A window left unanswered gets nothing more: its program is
+// most likely still inside our message, saving or about to ask its user,
+// and anything sent now would be handled inside that (a close stacked on
+// its question, its window destroyed under its own handler).
+void quit_and_close(WindowHandle window) {
+    uintptr_t ignored;
+    if (send_for_answer(window, WM_QUIT, 1, &ignored) == kUnanswered) return;
+    send_for_answer(window, WM_CLOSE, 0, &ignored);
+}
+
+// A window hung before anything was sent has nothing of ours on its stack:
+// its quit and close are handed over, to be handled when it wakes.
+void hand_over_quit_and_close(WindowHandle window) {
+    SendNotifyMessageA(window, WM_QUIT, 1, 0);
+    SendNotifyMessageA(window, WM_CLOSE, 0, 0);
 }
 
 bool any_action_requested(const WindowToolOptions &o) {
@@ -61,20 +66,20 @@ void run_window_actions() {
     // Under listwin alone the target may be null; the calls are made all the
     // same and their lines report what the platform answered.
     if (o.minimize) {
-        const bool at_once = window_takes_show_at_once(target);
-        show_window(target, SW_RESTORE, at_once);
-        show_window(target, SW_MINIMIZE, at_once);
+        show_window(target, SW_MINIMIZE, show_window(target, SW_RESTORE, false));
         if (o.log) printf("minimized window: %s\n", title);
     }
     if (o.restore) {
-        show_window_bounded(target, SW_RESTORE);
+        show_window(target, SW_RESTORE, false);
         if (o.log) printf("Restored window: %s\n", title);
     }
     if (o.close) {
-        bool hung = false;
-        const bool shut_down = end_session(target, &hung);
+        const bool hung = target && stays_hung(target);
+        bool unanswered = false;
+        const bool shut_down = !hung && end_session(target, &unanswered);
         if (o.log) printf("Sent ShutDown Message to %s%s\n", title, shut_down ? " " : " - failed");
-        quit_and_close(target, hung);
+        if (hung) hand_over_quit_and_close(target);
+        else if (!unanswered) quit_and_close(target);
     }
     if (o.dook) {
         const int posted = PostMessageA(target, WM_COMMAND,
@@ -84,11 +89,11 @@ void run_window_actions() {
                    posted ? " " : " - failed");
     }
     if (o.hide) {
-        show_window_bounded(target, SW_HIDE);
+        show_window(target, SW_HIDE, false);
         if (o.log) printf("Hidden window: %s\n", title);
     }
     if (o.show) {
-        show_window_bounded(target, SW_SHOW);
+        show_window(target, SW_SHOW, false);
         if (o.log) printf("Shown window: %s\n", title);
     }
     if (o.listwin) EnumWindows(list_top_window, o.listsub ? 1 : 0);

@@ -31,7 +31,7 @@ int read_title(WindowHandle window, char *title) {
 // Answers the question that ends the window's line with a key press.
 void answer_question(WindowHandle window, int command) {
     const int key = read_console_key();
-    if (key == 'Y' || key == 'y') show_window_bounded(window, command);
+    if (key == 'Y' || key == 'y') show_window(window, command, false);
     if (key == kCtrlC) {
         printf("^C - Exit\r\n");
         end_program(0);

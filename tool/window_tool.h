@@ -43,26 +43,17 @@ enum { kExitOutputFailed = 2 };
 // order and ends the process with the tool's exit code.
 [[noreturn]] void run_window_actions();
 
-// Sends and waits for as long as the window's program keeps handling
-// messages; gives up only on one that has stopped (is hung), or refuses.
-bool send_while_answering(platform::WindowHandle window, unsigned message, uintptr_t wparam,
-                          uintptr_t *answer);
+// Sends and waits for the answer as long as the window's program may take
+// to answer (send_awaiting_answer); anything but an answer gives 0, as a
+// plain send gives for a window that is gone.
+platform::SendOutcome send_for_answer(platform::WindowHandle window, unsigned message,
+                                      uintptr_t wparam, uintptr_t *answer);
 
-// Sends as a plain synchronous send answers: the window's answer, or 0 from
-// a window that is gone or whose program ends before it answers. False
-// when the window never answered: it is hung (then *hung is set), or it
-// refused the message.
-bool send_answer(platform::WindowHandle window, unsigned message, uintptr_t wparam,
-                 uintptr_t *answer, bool *hung);
-
-// Whether ShowWindow on the window comes back: its program answers within
-// the bounded wait, or refuses our messages outright and is not hung.
-bool window_takes_show_at_once(platform::WindowHandle window);
-
-// Gives the window a show command: at once, or handed over for a window
-// that does not answer to apply when it wakes.
-void show_window(platform::WindowHandle window, int command, bool at_once);
-void show_window_bounded(platform::WindowHandle window, int command);
+// Gives the window a show command and waits, boundedly, until it is carried
+// out. A window that is hung, or does not carry it out in time, or one
+// whose earlier command was handed over (handed_over), gets it handed over
+// to apply when it wakes. Returns whether it was handed over.
+bool show_window(platform::WindowHandle window, int command, bool handed_over);
 
 // Listing callbacks handed to the window enumerations.
 int list_top_window(platform::WindowHandle window, intptr_t list_children);

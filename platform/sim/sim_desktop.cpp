@@ -60,6 +60,10 @@ bool apply_attribute(Window &w, const std::string &a) {
     else if (a == "exits") w.exits = true;
     else if (a == "refuses") w.refuses = true;
     else if (a.compare(0, 5, "asks=") == 0) w.asks_seconds = atoi(a.c_str() + 5);
+    else if (a.compare(0, 5, "busy=") == 0) w.busy_seconds = atoi(a.c_str() + 5);
+    else if (a == "ponders") w.ponders = true;
+    else if (a == "drops") w.drops = true;
+    else if (a == "stalls") w.stalls = true;
     else if (a == "post-fails") w.post_fails = true;
     else if (a == "vanishes") w.vanishes = true;
     else if (a.compare(0, 3, "id=") == 0) w.control_id = atoi(a.c_str() + 3);

@@ -26,13 +26,18 @@ struct Window {
     bool exits = false;             // its program ends while it handles WM_ENDSESSION
     bool refuses = false;           // its program refuses our messages (runs elevated)
     int asks_seconds = 0;           // asks its user this long before answering the query
+    int busy_seconds = 0;           // handles no messages this long in its query handler
+    bool ponders = false;           // handles messages, but never answers the query
+    bool drops = false;             // messages sent to it are lost on the way
+    bool stalls = false;            // stops handling messages inside its first show command
     bool post_fails = false;
-    bool vanishes = false;          // destroyed by the first message it handles
+    bool vanishes = false;          // destroyed by the first message or show it handles
     bool gone = false;              // destroyed
     Window *parent = nullptr;
     std::vector<Window *> children;
     std::vector<std::string> received; // messages, in order
     std::vector<std::string> queued;   // handed to it while hung, for when it wakes
+    std::vector<int> queued_shows;     // show commands likewise
 };
 
 struct Key {

@@ -98,7 +98,6 @@ std::string key_text(int key) {
 
 const char *message_name(unsigned m) {
     switch (m) {
-    case platform::WM_NULL: return "WM_NULL";
     case platform::WM_CLOSE: return "WM_CLOSE";
     case platform::WM_QUERYENDSESSION: return "WM_QUERYENDSESSION";
     case platform::WM_QUIT: return "WM_QUIT";
@@ -106,14 +105,6 @@ const char *message_name(unsigned m) {
     case platform::WM_COMMAND: return "WM_COMMAND";
     default: return "WM_?";
     }
-}
-
-std::string flag_names(unsigned flags) {
-    std::string names;
-    if (flags & platform::SMTO_ABORTIFHUNG) names += "SMTO_ABORTIFHUNG";
-    if (flags & platform::SMTO_NOTIMEOUTIFNOTHUNG)
-        names += std::string(names.empty() ? "" : "|") + "SMTO_NOTIMEOUTIFNOTHUNG";
-    return names.empty() ? "SMTO_NORMAL" : names;
 }
 
 // Set by the calls that fail, as Windows keeps it per thread.
@@ -241,56 +232,75 @@ WindowHandle FindWindowA(const char *class_name, const char *title) {
     return found;
 }
 
-int ShowWindow(WindowHandle h, int command) {
-    trace("ShowWindow(%s, %s)", name(h), show_name(command));
+int show_window_within(WindowHandle h, int command, unsigned timeout_ms) {
     sim::Window *w = live(h);
-    if (!w) return 0;
-    if (w->hung) {
-        // Windows waits here for the window's thread, for ever.
-        trace("ShowWindow blocked: %s does not answer", name(h));
-        exit_process(124);
+    int done = 1;
+    if (w && (w->hung || w->stalls)) {
+        // Its thread does not carry the command out, or stops handling
+        // messages while it does (for the rest of the run): it is carried
+        // out only if the thread wakes.
+        if (w->stalls) w->hung = w->wakes = true;
+        w->stalls = false;
+        w->queued_shows.push_back(command);
+        done = 0;
+    } else if (w && w->vanishes) {
+        destroy(w); // while it handles the command's first message
+    } else if (w) {
+        apply_show(w, command);
     }
-    return apply_show(w, command);
+    trace("show_window_within(%s, %s, %u ms) = %d", name(h), show_name(command), timeout_ms, done);
+    return done;
 }
 
 int ShowWindowAsync(WindowHandle h, int command) {
-    trace("ShowWindowAsync(%s, %s)", name(h), show_name(command));
     sim::Window *w = live(h);
-    if (!w) return 0;
-    // A hung window applies the command when it wakes, after this run.
-    if (!w->hung) apply_show(w, command);
-    return 1;
+    last_error = w ? 0 : ERROR_INVALID_WINDOW_HANDLE;
+    // A hung window applies the command if it wakes, after this run.
+    if (w && w->hung) w->queued_shows.push_back(command);
+    else if (w) apply_show(w, command);
+    trace("ShowWindowAsync(%s, %s) = %d", name(h), show_name(command), w != nullptr);
+    return w != nullptr;
 }
 
-intptr_t SendMessageTimeoutA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam,
-                             unsigned flags, unsigned timeout_ms, uintptr_t *answer) {
-    sim::Window *w = live(h);
+// How the window's program takes a message sent to it and waited for.
+SendOutcome deliver(sim::Window *w, unsigned message, uintptr_t wparam, uintptr_t *answer) {
+    if (!w) return kGone;
+    if (w->refuses) return kRefused; // refused at once, never received
+    if (w->drops) return kUnanswered; // lost on the way: nothing arrives, nothing answers
+    if (w->hung) {
+        hand_over(w, message, wparam, 0); // its thread takes it if it wakes
+        return kUnanswered;
+    }
+    receive(w, message, wparam, 0);
+    if (message == WM_QUERYENDSESSION) {
+        // Busy past the hung bound: judged hung while it handles the query.
+        if (w->busy_seconds * 1000u >= kHungBoundMs + kHungConfirmMs) {
+            w->hung = w->wakes = true;
+            return kUnanswered;
+        }
+        if (w->ponders) return kUnanswered;
+    }
+    // A program that ended while it handled the message never answered.
+    if (w->gone && w->exits) return kGone;
+    *answer = message == WM_QUERYENDSESSION ? w->query_answer
+              : message == WM_ENDSESSION   ? w->endsession_answer
+                                           : 0;
+    return kAnswered;
+}
+
+SendOutcome send_awaiting_answer(WindowHandle h, unsigned message, uintptr_t wparam,
+                                 unsigned answer_bound_ms, uintptr_t *answer) {
     uintptr_t a = 0;
-    if (!w) last_error = ERROR_INVALID_WINDOW_HANDLE;
-    else if (w->refuses) last_error = ERROR_ACCESS_DENIED; // refused at once, never received
-    else if (w->hung) last_error = ERROR_TIMEOUT;
-    else {
-        receive(w, message, wparam, lparam);
-        if (message == WM_QUERYENDSESSION) a = w->query_answer;
-        if (message == WM_ENDSESSION) a = w->endsession_answer;
-        // A program that asks its user first keeps handling messages: only a
-        // time limit that runs all the same gives up on it, and its answer is lost.
-        const unsigned asks_ms = message == WM_QUERYENDSESSION ? w->asks_seconds * 1000u : 0;
-        if (asks_ms > timeout_ms && !(flags & SMTO_NOTIMEOUTIFNOTHUNG)) last_error = ERROR_TIMEOUT;
-        // A program that ended while it handled the message never answered.
-        else if (w->gone && w->exits) last_error = ERROR_INVALID_WINDOW_HANDLE;
-        else last_error = 0;
+    const SendOutcome outcome = deliver(live(h), message, wparam, &a);
+    static const char *const outcomes[] = {"answered", "gone", "refused", "unanswered"};
+    std::string result = outcomes[outcome];
+    if (outcome == kAnswered) {
+        *answer = a;
+        result += " " + std::to_string(a);
     }
-    const std::string sent = std::string(name(h)) + ", " + message_name(message) + ", " +
-                             std::to_string(wparam) + ", " + std::to_string(lparam) + ", " +
-                             flag_names(flags) + ", " + std::to_string(timeout_ms) + " ms";
-    if (last_error) {
-        trace("SendMessageTimeoutA(%s) = 0, error %u", sent.c_str(), last_error);
-        return 0;
-    }
-    if (answer) *answer = a;
-    trace("SendMessageTimeoutA(%s) = 1, answer %lu", sent.c_str(), static_cast<unsigned long>(a));
-    return 1;
+    trace("send_awaiting_answer(%s, %s, %lu, %u ms) = %s", name(h), message_name(message),
+          static_cast<unsigned long>(wparam), answer_bound_ms, result.c_str());
+    return outcome;
 }
 
 int SendNotifyMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam) {
@@ -305,10 +315,10 @@ int SendNotifyMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intpt
     return !last_error;
 }
 
-int IsHungAppWindow(WindowHandle h) {
+int stays_hung(WindowHandle h) {
     const sim::Window *w = live(h);
     const int hung = w && w->hung;
-    trace("IsHungAppWindow(%s) = %d", name(h), hung);
+    trace("stays_hung(%s) = %d", name(h), hung);
     return hung;
 }
 
@@ -438,7 +448,10 @@ void exit_process(int code) {
     if (d.next_key < d.keys.size()) trace("keys left unread: %zu", d.keys.size() - d.next_key);
     for (const auto &w : desktop().all) {
         // A window that wakes once the run has ended handles what it was handed.
-        if (w->wakes) w->received.insert(w->received.end(), w->queued.begin(), w->queued.end());
+        if (w->wakes) {
+            w->received.insert(w->received.end(), w->queued.begin(), w->queued.end());
+            for (int command : w->queued_shows) apply_show(w.get(), command);
+        }
         for (const std::string &m : w->received) trace("received %s %s", w->id.c_str(), m.c_str());
     }
     for (sim::Window *w : desktop().top) {

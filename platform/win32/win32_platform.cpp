@@ -26,20 +26,44 @@ BOOL CALLBACK forward_window(HWND window, LPARAM context) {
     return e->callback(handle_of(window), e->value) ? TRUE : FALSE;
 }
 
-// IsHungAppWindow is also true for a moment when a thread that has waited
-// for messages for more than 5 s wakes, until it asks for the next one
-// (Wine shows it often through qemu): a window counts as hung only once
-// it has stayed so for a second.
-const DWORD kHungConfirmMs = 1000;
+// IsHungAppWindow was seen true under Wine 8 for a moment after a thread
+// that had waited for messages for more than 5 s woke, until it asked for
+// the next one (often through qemu). Whether Windows does the same is not
+// known: a window counts as hung only once it has stayed so for a while.
 const DWORD kPollMs = 50;
 
-bool stays_hung(HWND window) {
+bool window_stays_hung(HWND window) {
     const DWORD start = GetTickCount();
     while (IsHungAppWindow(window)) {
-        if (GetTickCount() - start >= kHungConfirmMs) return true;
+        if (GetTickCount() - start >= platform::kHungConfirmMs) return true;
         Sleep(kPollMs);
     }
     return false;
+}
+
+// ShowWindow on another thread's window sends that thread messages of its
+// own and waits for them without limit: it runs on a thread of ours that
+// the caller can stop waiting for. The call record stays with a thread that
+// is still waiting when the process ends.
+struct ShowCall {
+    HWND window;
+    int command;
+};
+
+DWORD WINAPI carry_out_show(LPVOID param) {
+    const ShowCall *call = static_cast<const ShowCall *>(param);
+    ::ShowWindow(call->window, call->command);
+    return 0;
+}
+
+bool show_within(HWND window, int command, DWORD timeout_ms) {
+    ShowCall *call = new ShowCall{window, command};
+    HANDLE worker = CreateThread(nullptr, 0, carry_out_show, call, 0, nullptr);
+    if (!worker) return false; // not started: the caller hands it over instead
+    const bool done = WaitForSingleObject(worker, timeout_ms) == WAIT_OBJECT_0;
+    CloseHandle(worker);
+    if (done) delete call;
+    return done;
 }
 
 // The answer to the send under way. The system may call back after the
@@ -59,51 +83,97 @@ VOID CALLBACK take_reply(HWND, UINT, ULONG_PTR send, LRESULT result) {
     reply.result = result;
 }
 
-// Sends and waits for the answer for as long as the window's thread keeps
-// handling messages, and gives up once it is hung (5 s without handling
-// any, as the system judges it, for a second on end). Windows documents
-// this as SMTO_NOTIMEOUTIFNOTHUNG with SMTO_ABORTIFHUNG, but Wine ignores
-// that flag and gives up after the time limit; the same behaviour is built
-// here from calls both have. A window destroyed while it handles the
-// message still answers from its thread, unless its program ends first.
-LRESULT send_until_hung(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                        DWORD_PTR *result) {
-    if (stays_hung(window)) {
-        SetLastError(ERROR_TIMEOUT);
-        return 0;
+// The visible, enabled top-level windows of a thread (the first 64).
+struct ShownWindows {
+    HWND list[64];
+    int count;
+};
+
+BOOL CALLBACK collect_shown(HWND window, LPARAM context) {
+    ShownWindows *shown = reinterpret_cast<ShownWindows *>(context);
+    if (IsWindowVisible(window) && IsWindowEnabled(window) && shown->count < 64)
+        shown->list[shown->count++] = window;
+    return TRUE;
+}
+
+ShownWindows shown_windows(DWORD thread) {
+    ShownWindows shown = {{}, 0};
+    EnumThreadWindows(thread, collect_shown, reinterpret_cast<LPARAM>(&shown));
+    return shown;
+}
+
+// Whether the program shows its user a question: a modal dialog or message
+// box disables the window it belongs to, and one without an owner is a
+// window of the thread that was not shown when the message was sent
+// (windows shown before are the program's own, not a question).
+bool shows_question(HWND window, DWORD thread, const ShownWindows &before) {
+    if (IsWindow(window) && !IsWindowEnabled(window)) return true;
+    const ShownWindows now = shown_windows(thread);
+    for (int i = 0; i < now.count; ++i) {
+        bool known = now.list[i] == window;
+        for (int j = 0; j < before.count && !known; ++j) known = before.list[j] == now.list[i];
+        if (!known) return true;
     }
+    return false;
+}
+
+// Sends, then waits for the answer: without limit while the program shows
+// a question (asking its user keeps a thread handling messages), at most
+// answer_bound_ms while it shows none, and no longer once its thread is
+// judged hung. (SMTO_NOTIMEOUTIFNOTHUNG would wait without limit for a
+// program that handles messages and never answers, and Wine ignores it.)
+platform::SendOutcome send_awaiting(HWND window, UINT message, WPARAM wparam,
+                                    DWORD answer_bound_ms, DWORD_PTR *result) {
+    // Whose thread it is, asked before anything is sent: a window that
+    // destroys itself while it answers has none afterwards. A thread that
+    // may not be opened (another user's program) is one whose end cannot
+    // be seen, not one that has ended.
+    const DWORD thread_id = GetWindowThreadProcessId(window, nullptr);
+    if (!thread_id) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return platform::kGone;
+    }
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, thread_id);
+    const ShownWindows before = shown_windows(thread_id);
     reply = {reply.send + 1, false, 0};
+    platform::SendOutcome outcome = platform::kAnswered;
+    DWORD error = 0;
     // A refused or invalid window fails here at once, with its error.
-    if (!SendMessageCallbackA(window, message, wparam, lparam, take_reply, reply.send)) return 0;
-    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(window, nullptr));
-    bool gone = false;
-    DWORD gone_at = 0;
-    for (;;) {
+    if (!SendMessageCallbackA(window, message, wparam, 0, take_reply, reply.send)) {
+        error = GetLastError();
+        outcome = error == ERROR_INVALID_WINDOW_HANDLE ? platform::kGone : platform::kRefused;
+    }
+    DWORD quiet_since = GetTickCount();
+    while (!error) {
         // The reply is handed to take_reply while this thread looks at its
         // own messages.
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        DWORD error = 0;
         if (reply.arrived) {
             *result = static_cast<DWORD_PTR>(reply.result);
-        } else if (!IsWindow(window)) {
-            // No answer will come once its thread has ended too, or has had
-            // as long as a hung one to answer.
-            if (!gone) gone_at = GetTickCount();
-            gone = true;
-            if (!thread || WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 ||
-                GetTickCount() - gone_at >= 5000)
-                error = ERROR_INVALID_WINDOW_HANDLE;
-        } else if (stays_hung(window)) {
+            break;
+        }
+        // A window destroyed while it handles the message still answers
+        // from its thread, unless its program ends first.
+        const bool exists = IsWindow(window) != FALSE;
+        if (thread && WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
+            outcome = platform::kGone;
+            error = ERROR_INVALID_WINDOW_HANDLE;
+        } else if (shows_question(window, thread_id, before)) {
+            quiet_since = GetTickCount();
+        } else if (GetTickCount() - quiet_since >= answer_bound_ms) {
+            outcome = exists ? platform::kUnanswered : platform::kGone;
+            error = exists ? ERROR_TIMEOUT : ERROR_INVALID_WINDOW_HANDLE;
+        } else if (exists && window_stays_hung(window)) {
+            outcome = platform::kUnanswered;
             error = ERROR_TIMEOUT;
+        } else {
+            MsgWaitForMultipleObjects(thread ? 1 : 0, &thread, FALSE, kPollMs, QS_ALLINPUT);
         }
-        if (reply.arrived || error) {
-            if (thread) CloseHandle(thread);
-            SetLastError(error);
-            return reply.arrived ? 1 : 0;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT);
     }
+    if (thread) CloseHandle(thread);
+    SetLastError(error);
+    return outcome;
 }
 
 } // namespace
@@ -115,9 +185,11 @@ WindowHandle FindWindowA(const char *class_name, const char *title) {
     return handle_of(::FindWindowA(class_name, title));
 }
 
-int ShowWindow(WindowHandle window, int command) {
+int show_window_within(WindowHandle window, int command, unsigned timeout_ms) {
     write_out_console_output();
-    return ::ShowWindow(hwnd_of(window), command);
+    // The null handle is nobody's window: ShowWindow returns at once for it.
+    if (!window) return ::ShowWindow(nullptr, command), 1;
+    return show_within(hwnd_of(window), command, timeout_ms) ? 1 : 0;
 }
 
 int ShowWindowAsync(WindowHandle window, int command) {
@@ -125,18 +197,14 @@ int ShowWindowAsync(WindowHandle window, int command) {
     return ::ShowWindowAsync(hwnd_of(window), command);
 }
 
-intptr_t SendMessageTimeoutA(WindowHandle window, unsigned message, uintptr_t wparam,
-                             intptr_t lparam, unsigned flags, unsigned timeout_ms,
-                             uintptr_t *answer) {
+SendOutcome send_awaiting_answer(WindowHandle window, unsigned message, uintptr_t wparam,
+                                 unsigned answer_bound_ms, uintptr_t *answer) {
     write_out_console_output();
     DWORD_PTR result = 0;
-    const LRESULT sent =
-        flags & SMTO_NOTIMEOUTIFNOTHUNG
-            ? send_until_hung(hwnd_of(window), message, wparam, lparam, &result)
-            : ::SendMessageTimeoutA(hwnd_of(window), message, wparam, lparam, flags, timeout_ms,
-                                    &result);
-    if (answer) *answer = result;
-    return sent;
+    const SendOutcome outcome = send_awaiting(hwnd_of(window), message, wparam, answer_bound_ms,
+                                              &result);
+    if (outcome == kAnswered) *answer = result;
+    return outcome;
 }
 
 int SendNotifyMessageA(WindowHandle window, unsigned message, uintptr_t wparam, intptr_t lparam) {
@@ -144,7 +212,7 @@ int SendNotifyMessageA(WindowHandle window, unsigned message, uintptr_t wparam, 
     return ::SendNotifyMessageA(hwnd_of(window), message, wparam, lparam);
 }
 
-int IsHungAppWindow(WindowHandle window) { return stays_hung(hwnd_of(window)); }
+int stays_hung(WindowHandle window) { return window_stays_hung(hwnd_of(window)); }
 
 unsigned GetLastError() { return ::GetLastError(); }
 

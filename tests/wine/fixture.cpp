@@ -13,7 +13,10 @@
 // A window that "exits" ends the whole program while it handles WM_ENDSESSION,
 // writing the report first (every window gone); one that "wakes" is hung
 // until STOP_FILE appears, then handles what it was sent meanwhile before
-// the report is written.
+// the report is written; one that "stalls" does the same from inside its
+// first show command. One that "asks" shows a modal dialog before it
+// answers the end-of-session query, one that is "busy" sleeps there first,
+// and one that "ponders" handles messages there until STOP_FILE appears.
 //
 // A "churn" line keeps creating and destroying other top-level windows and
 // child controls while the program runs (fixture_churn.cpp); "unordered"
@@ -23,6 +26,7 @@
 #include <stdio.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,23 +56,76 @@ const char *message_name(UINT m) {
     }
 }
 
-// A program with unsaved work asks its user before it answers the query:
-// its thread keeps handling messages, as under a modal question, until the
-// user has answered.
-void ask_user(int seconds) {
+// Set once the windows stand in scenario order; hung windows stop answering
+// only then, since ordering sends every window messages. Waking windows wake
+// when the test stops the fixture.
+HANDLE ordered, wake;
+const char *stop_path;
+
+bool desktop_ordered() { return WaitForSingleObject(ordered, 0) == WAIT_OBJECT_0; }
+bool stop_asked() { return GetFileAttributesA(stop_path) != INVALID_FILE_ATTRIBUTES; }
+
+// Handles messages until the time is up, or (seconds < 0) until the test
+// stops the fixture.
+void handle_messages_for(int seconds) {
     const DWORD end = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
-    for (DWORD now = GetTickCount(); static_cast<LONG>(end - now) > 0; now = GetTickCount()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+    while (seconds < 0 ? !stop_asked() : static_cast<LONG>(end - GetTickCount()) > 0) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     }
 }
 
+INT_PTR CALLBACK question_proc(HWND dialog, UINT message, WPARAM, LPARAM seconds) {
+    if (message == WM_INITDIALOG) SetTimer(dialog, 1, static_cast<UINT>(seconds) * 1000, nullptr);
+    if (message == WM_TIMER) EndDialog(dialog, IDNO);
+    return message == WM_INITDIALOG;
+}
+
+// A program with unsaved work asks its user before it answers the query, in
+// a modal dialog of the window's own: the window is disabled and its thread
+// handles messages in the dialog's loop, until the user has answered.
+void ask_user(HWND owner, int seconds) {
+    struct {
+        DLGTEMPLATE head;
+        WORD menu, window_class, title[9];
+    } question = {{WS_POPUP | WS_CAPTION | WS_VISIBLE | DS_MODALFRAME, 0, 0, 0, 0, 160, 40},
+                  0, 0, {'Q', 'u', 'e', 's', 't', 'i', 'o', 'n', 0}};
+    DialogBoxIndirectParamW(GetModuleHandleA(nullptr), &question.head, owner, question_proc,
+                            seconds);
+}
+
 // A Unicode window procedure: the system keeps each title as it was given,
 // converted from the code page only when it was given in it.
+// Stalling windows that have stalled once.
+std::set<const sim::Window *> stalled;
+
+// A stalling or vanishing window's first show command, once the desktop
+// stands: the first message it brings makes a stalling window stop handling
+// messages until the test stops the fixture, and a vanishing one destroy
+// itself. Returns whether it did.
+bool vanished_on_show(HWND hwnd, sim::Window *w, UINT message) {
+    if (message != WM_SHOWWINDOW && message != WM_WINDOWPOSCHANGING) return false;
+    if (!w || !desktop_ordered()) return false;
+    EnterCriticalSection(&lock);
+    const bool stall = w->stalls && stalled.insert(w).second;
+    const bool vanish = w->vanishes && !w->gone;
+    if (vanish) w->gone = true;
+    LeaveCriticalSection(&lock);
+    if (stall) WaitForSingleObject(wake, INFINITE);
+    if (vanish) DestroyWindow(hwnd);
+    return vanish;
+}
+
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     const char *name = message_name(message);
-    if (!name) return DefWindowProcW(hwnd, message, wparam, lparam);
+    if (!name) {
+        EnterCriticalSection(&lock);
+        sim::Window *w = model_of.count(hwnd) ? model_of[hwnd] : nullptr;
+        LeaveCriticalSection(&lock);
+        if (vanished_on_show(hwnd, w, message)) return 0;
+        return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
     // A message sent after a post would otherwise be handled first, as sent
     // messages are: handle the posts already queued, so that the report keeps
     // the order in which the messages arrived. Not for a message handed over
@@ -102,7 +159,11 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     }
     // Closing is only recorded: the window stays for the final report.
     if (message == WM_QUERYENDSESSION) {
-        if (w->asks_seconds > 0) ask_user(w->asks_seconds);
+        // Saving first, without looking at its messages; then asking; or
+        // handling messages without ever answering while the run lasts.
+        if (w->busy_seconds > 0) Sleep(static_cast<DWORD>(w->busy_seconds) * 1000);
+        if (w->asks_seconds > 0) ask_user(hwnd, w->asks_seconds);
+        if (w->ponders) handle_messages_for(-1);
         return static_cast<LRESULT>(w->query_answer);
     }
     if (message == WM_ENDSESSION) return static_cast<LRESULT>(w->endsession_answer);
@@ -147,11 +208,6 @@ HWND create(sim::Window *w, HWND parent) {
     return h;
 }
 
-// Set once the windows stand in scenario order; hung windows stop answering
-// only then, since ordering sends every window messages. Waking windows wake
-// when the test stops the fixture.
-HANDLE ordered, wake;
-
 void pump_until(HANDLE event) {
     for (;;) {
         MSG msg;
@@ -161,16 +217,19 @@ void pump_until(HANDLE event) {
     }
 }
 
-// A hung window lives on a thread of its own, which answers its messages
-// until the desktop is ordered and then stops pumping: for good, or, for a
-// window that wakes, until the test stops the fixture.
-DWORD WINAPI hung_thread(LPVOID param) {
+// A hung or stalling window lives on a thread of its own. A hung one
+// answers its messages until the desktop is ordered and then stops
+// pumping: for good, or, for a window that wakes, until the test stops the
+// fixture; then it handles what was sent to it meanwhile, and what comes
+// after.
+DWORD WINAPI own_thread(LPVOID param) {
     const sim::Window *w = static_cast<sim::Window *>(param);
     create(static_cast<sim::Window *>(param), nullptr);
-    pump_until(ordered);
-    if (!w->wakes) Sleep(INFINITE);
-    WaitForSingleObject(wake, INFINITE);
-    // Handles what was sent to it while it was hung, and what comes after.
+    if (w->hung) {
+        pump_until(ordered);
+        if (!w->wakes) Sleep(INFINITE);
+        WaitForSingleObject(wake, INFINITE);
+    }
     for (MSG msg; GetMessageA(&msg, nullptr, 0, 0) > 0;) DispatchMessageA(&msg);
     return 0;
 }
@@ -242,6 +301,7 @@ int main(int argc, char **argv) {
     ordered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     report_path = argv[4];
+    stop_path = argv[3];
     // Static: a window whose program ends reports it from its handler.
     static sim::Desktop desktop;
     std::string error;
@@ -258,8 +318,8 @@ int main(int argc, char **argv) {
     RegisterClassW(&wc);
 
     for (sim::Window *w : desktop.top) {
-        if (w->hung) {
-            CreateThread(nullptr, 0, hung_thread, w, 0, nullptr);
+        if (w->hung || w->stalls) {
+            CreateThread(nullptr, 0, own_thread, w, 0, nullptr);
             while (true) {
                 EnterCriticalSection(&lock);
                 const bool made = hwnd_of.count(w) != 0;
@@ -303,14 +363,15 @@ int main(int argc, char **argv) {
     if (FILE *ready = fopen(argv[2], "w")) fclose(ready);
     for (;;) {
         pump_messages();
-        if (GetFileAttributesA(argv[3]) != INVALID_FILE_ATTRIBUTES) break;
+        if (stop_asked()) break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
     SetEvent(wake);
     // A message sent after those it was handed is answered once it has
     // handled them (WM_USER is not reported).
     for (const sim::Window *w : desktop.top)
-        if (w->wakes) SendMessageTimeoutA(hwnd_of[w], WM_USER, 0, 0, SMTO_NORMAL, 10000, nullptr);
+        if (w->wakes || w->stalls)
+            SendMessageTimeoutA(hwnd_of[w], WM_USER, 0, 0, SMTO_NORMAL, 10000, nullptr);
     const Churned churned = stop_churn();
     write_report(desktop, churned, argv[4]);
     ExitProcess(0);

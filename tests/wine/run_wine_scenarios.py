@@ -178,9 +178,10 @@ def run_scenario(host, build, scenario, foreign):
     lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err") + echo + states
     asks = asking_seconds(scenario)
     if has_hung_window(scenario) or asks:
-        # A run beside a hung window must end after its bounded waits, not
-        # wait for the window; one beside a window that asks its user must
-        # wait for the answer. Report the time, and fail a run that did not.
+        # A run beside a window that stops answering must end after its
+        # bounded waits, not wait for the window; one beside a window that
+        # asks its user must wait for the answer. Report the time, and fail
+        # a run that did not.
         print("time %s: quillex ended in %.1f s" % (os.path.basename(scenario.path), seconds))
         if seconds > HUNG_RUN_LIMIT:
             lines.append("ran %.1f s beside a hung window, over %d s" % (seconds, HUNG_RUN_LIMIT))
@@ -189,8 +190,11 @@ def run_scenario(host, build, scenario, foreign):
     return lines
 
 
-# Far above the bounded waits (about 5 s), far below the runner's timeouts.
-HUNG_RUN_LIMIT = 20
+# Above the longest bounded wait (8 s for an answer), far below the
+# runner's timeouts.
+HUNG_RUN_LIMIT = 12
+# The words of windows that stop answering, or never answer, for a while.
+UNANSWERING = re.compile(r" (hung|wakes|stalls|busy=\d+|ponders|drops)\b")
 
 
 def asking_seconds(scenario):
@@ -200,7 +204,7 @@ def asking_seconds(scenario):
 
 
 def has_hung_window(scenario):
-    return any(l.startswith("window ") and " hung" in l for l in scenario.setup)
+    return any(l.startswith("window ") and UNANSWERING.search(l) for l in scenario.setup)
 
 
 ECHOED_KEY = re.compile(r"^call read_console_key\(\) = (?:'(.)'|0x([0-9a-f]{2})), echoed$")
