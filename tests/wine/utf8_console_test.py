@@ -5,7 +5,9 @@ classic build on the same desktop shows what its code page can. Then the
 UTF-8 build on a console beside a window that asks its user for 8 s: each
 line it prints shows at once, not at the end; and ended by Ctrl+C while it
 waits (or while it waits for a key at a question), it still gives the
-console back its code page and input mode.
+console back its code page and input mode. A character typed at a question
+is echoed as typed by both builds. Ctrl+C while the output goes to a pipe
+that nobody reads, and has filled it, ends the run within 2 s.
 
     utf8_console_test.py --build build/win32-i686
 """
@@ -18,7 +20,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from fixture_run import Build, FixtureRun, suite_arguments  # noqa: E402
-from terminal_run import in_terminal  # noqa: E402
+from terminal_run import KEY_DELAY, QUESTION, in_terminal  # noqa: E402
 from winehost import Host, WineError, program_pattern, winpath  # noqa: E402
 
 DESKTOP = os.path.join(HERE, "..", "scenarios", "corpus", "utf8-listing.scn")
@@ -34,6 +36,14 @@ EXPECTED = {
     "quillex.exe": ['"??????, ???"', '"??,??"', '"?a??µ??a ??sµe" - Hidden', '"???? ????"',
                     '"Rocket ?? launch"', '"?????????" - Iconized'],
 }
+
+
+# The first question is answered with this character, the others with n.
+TYPED = "é"
+# Enough windows with long titles to fill a pipe's 64 KiB and the output
+# buffer behind it.
+PIPE_FILLER = "".join('window w%d "%s %d"\nchild c%d "%s" id=%d\n' % (
+    n, "Filler window " * 8, n, n, "Filler button " * 8, n) for n in range(300))
 
 
 def lines_of(pane):
@@ -66,6 +76,44 @@ def when(seconds, action):
     return react, done
 
 
+def answering_typed(send, pane):
+    """A terminal reaction: TYPED at the first question, n at the others."""
+    asked = len(QUESTION.findall(pane()))
+    if asked > answering_typed.answered:
+        time.sleep(KEY_DELAY)
+        send("-l", TYPED if answering_typed.answered == 0 else "n")
+        answering_typed.answered += 1
+
+
+def interrupt_full_pipe(host, build, quillex, tmp, before):
+    """Ctrl+C to quillex whose output goes to a pipe nobody reads, once it
+    has filled it. Returns (seconds from Ctrl+C to its end, or None, lines
+    shown after it)."""
+    code_page = winpath(os.path.join(build.folder, "tests", "wine", "console_code_page.exe"))
+    fifo, done, ended = (os.path.join(tmp, n) for n in ("fifo", "done", "ended"))
+    for path in (fifo, done, ended):
+        if os.path.exists(path):
+            os.unlink(path)
+    os.mkfifo(fifo)
+    desktop = os.path.join(tmp, "filler.desktop")
+    with open(desktop, "w") as f:
+        f.write("unordered\n" + PIPE_FILLER)
+    prefix = host.shell_prefix(build.arch)
+    shell = ("(sleep 60 < '%s' &); %s '%s' /listwin /listsub > '%s'; date +%%s.%%N > '%s'; "
+             "%s '%s'; touch '%s'") % (fifo, prefix, quillex, fifo, ended, prefix, code_page, done)
+    start, sent = time.time(), []
+
+    def react(send, pane):
+        # The listing fills the pipe in well under the 5 s it is given.
+        if not sent and time.time() - start >= 5:
+            sent.append((time.time(), interrupt(os.path.basename(quillex)[:-4])))
+    with FixtureRun(host, build, desktop):
+        shown = lines_of(in_terminal(shell, done, react))
+    if not (sent and sent[0][1] and os.path.exists(ended)):
+        return None, shown
+    return float(open(ended).read()) - sent[0][0], shown
+
+
 def check_console_events(host, build, tmp, before):
     """Returns the failures of the per-print and Ctrl+C checks."""
     quillex = winpath(os.path.join(build.folder, "tool", "quillex-utf8.exe"))
@@ -94,6 +142,13 @@ def check_console_events(host, build, tmp, before):
         expect("Ctrl+C at a question gives the console back", sent == [True] and
                shown[-1].endswith("Do Hide? (y/n):" + before[0]),
                "interrupted %s; then %s" % (sent, shown))
+    for exe in EXPECTED:
+        path = os.path.join(build.folder, "tool", exe)
+        seconds, shown = interrupt_full_pipe(host, build, path, tmp, before)
+        expect("%s ended by Ctrl+C behind a full pipe gives the console back" % exe,
+               seconds is not None and seconds < 2 and shown[-1:] == before,
+               "ended %s s after Ctrl+C; then %s" % (
+                   "never" if seconds is None else "%.1f" % seconds, shown[-1:]))
     return failures
 
 
@@ -117,11 +172,19 @@ def main():
                     "ok  " if ok else "FAIL", exe, listed, shown[-1:]))
                 if not ok:
                     print("     expected %s; then %s" % (titles, before))
+                answering_typed.answered = 0
+                shown = on_console(host, build, "%s /listwin /hide" % quillex, tmp,
+                                   answering_typed)
+                asked = [l for l in shown if "(y/n):" in l]
+                ok = asked[:1] == [titles[0] + ". Do Hide? (y/n):" + TYPED]
+                failed += not ok
+                print("%s %s echoes %s typed at a question: %s" % (
+                    "ok  " if ok else "FAIL", exe, TYPED, asked[:1]))
             failed += len(check_console_events(host, build, tmp, before))
     except WineError as e:
         print("%s: stopped: %s" % (name, e))
         return 1
-    print("%s: 5 runs, %d failed" % (name, failed))
+    print("%s: 9 runs, %d failed" % (name, failed))
     return 1 if failed else 0
 
 
