@@ -57,12 +57,20 @@ DWORD WINAPI carry_out_show(LPVOID param) {
 }
 
 bool show_within(HWND window, int command, DWORD timeout_ms) {
-    ShowCall *call = new ShowCall{window, command};
-    HANDLE worker = CreateThread(nullptr, 0, carry_out_show, call, 0, nullptr);
-    if (!worker) return false; // not started: the caller hands it over instead
+    ShowCall *call = static_cast<ShowCall *>(malloc(sizeof(ShowCall)));
+    HANDLE worker = nullptr;
+    if (call) {
+        *call = ShowCall{window, command};
+        worker = CreateThread(nullptr, 0, carry_out_show, call, 0, nullptr);
+    }
+    // Not started: the caller hands the command over instead.
+    if (!worker) {
+        free(call);
+        return false;
+    }
     const bool done = WaitForSingleObject(worker, timeout_ms) == WAIT_OBJECT_0;
     CloseHandle(worker);
-    if (done) delete call;
+    if (done) free(call);
     return done;
 }
 
