@@ -3,15 +3,16 @@
 // program ends. Keys are read from the console input device itself, so
 // redirected standard input does not answer the questions.
 // platform.h comes first: windows.h turns the SW_ and WM_ names into macros.
+// stdio.h comes before windows.h, which would otherwise make fprintf
+// MinGW's own, a much larger one than the system C library's.
 #include "platform.h"
+
+#include <stdio.h>
 
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
-#include <stdio.h>
-
-#include <atomic>
 
 #include "console_keys.h"
 #include "win32_console.h"
@@ -21,7 +22,7 @@ namespace {
 // Where the program's code page is UTF-8 (the UTF-8 build declares it), a
 // console shows its titles right only while its own output code page is
 // UTF-8 too: switch it for the run and give it back at the end.
-std::atomic<UINT> code_page_to_restore{0};
+volatile LONG code_page_to_restore = 0;
 bool output_held_back = false;
 
 bool switch_console_to_utf8() {
@@ -31,9 +32,9 @@ bool switch_console_to_utf8() {
     const UINT current = GetConsoleOutputCP();
     if (current != CP_UTF8) {
         // Known to the control handler before the switch.
-        code_page_to_restore = current;
+        InterlockedExchange(&code_page_to_restore, static_cast<LONG>(current));
         if (!SetConsoleOutputCP(CP_UTF8)) {
-            code_page_to_restore = 0;
+            InterlockedExchange(&code_page_to_restore, 0);
             return false;
         }
     }
@@ -50,8 +51,8 @@ bool switch_console_to_utf8() {
 
 // The console's input mode while a key read has it at 0, for the control
 // handler; the mode is stored before the handle that says a read is on.
-std::atomic<DWORD> input_mode_to_restore{0};
-std::atomic<HANDLE> input_being_read{INVALID_HANDLE_VALUE};
+volatile LONG input_mode_to_restore = 0;
+PVOID volatile input_being_read = INVALID_HANDLE_VALUE;
 
 DWORD WINAPI flush_output(LPVOID) {
     fflush(stdout);
@@ -188,9 +189,12 @@ void write_out_console_output() {
 }
 
 void restore_console() {
-    const HANDLE input = input_being_read.load();
-    if (input != INVALID_HANDLE_VALUE) SetConsoleMode(input, input_mode_to_restore.load());
-    if (const UINT code_page = code_page_to_restore.load()) SetConsoleOutputCP(code_page);
+    const HANDLE input = InterlockedCompareExchangePointer(&input_being_read, nullptr, nullptr);
+    if (input != INVALID_HANDLE_VALUE)
+        SetConsoleMode(input, static_cast<DWORD>(
+                                  InterlockedCompareExchange(&input_mode_to_restore, 0, 0)));
+    if (const LONG code_page = InterlockedCompareExchange(&code_page_to_restore, 0, 0))
+        SetConsoleOutputCP(static_cast<UINT>(code_page));
 }
 
 namespace platform {
@@ -212,10 +216,10 @@ int read_console_key() {
         return -1;
     }
     // No line input, no echo by the console, Ctrl+C as a plain key.
-    input_mode_to_restore = previous_mode;
-    input_being_read = input;
+    InterlockedExchange(&input_mode_to_restore, static_cast<LONG>(previous_mode));
+    InterlockedExchangePointer(&input_being_read, input);
     if (!SetConsoleMode(input, 0)) {
-        input_being_read = INVALID_HANDLE_VALUE;
+        InterlockedExchangePointer(&input_being_read, INVALID_HANDLE_VALUE);
         static bool said = false;
         if (!said)
             fprintf(stderr, "Quillex: the console gives no single keys (error %lu): type the "
@@ -227,7 +231,7 @@ int read_console_key() {
     }
     const Key key = read_key(input);
     SetConsoleMode(input, previous_mode);
-    input_being_read = INVALID_HANDLE_VALUE;
+    InterlockedExchangePointer(&input_being_read, INVALID_HANDLE_VALUE);
     CloseHandle(input);
     if (key.code >= 0) echo(key);
     return key.code;
