@@ -30,19 +30,29 @@ if [ "$(id -u)" -ne 0 ]; then
     fi
 fi
 
-# apt_install PACKAGE...: installs them (with the options in apt_options),
-# or says what to install.
+# apt's own output goes to a log, shown only when the install fails.
+log="$(cd "$(dirname "$0")/.." && pwd)/build/install-deps.log"
+
+# apt_install WHY PACKAGE...: installs them (with the options in
+# apt_options), or says what to install.
 apt_options=()
 apt_install() {
+    local why=$1
+    shift
     if [ "${as_root[*]}" = false ]; then
         echo "install_deps: installing packages needs root, or sudo without a password;" \
              "install these yourself: $*"
         exit 1
     fi
-    echo "Installing: $*"
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-        "${apt_options[@]}" "$@"
+    mkdir -p "$(dirname "$log")"
+    echo "install_deps: installing $why: $* (apt's output: $log)"
+    if ! { "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q &&
+           "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+               "${apt_options[@]}" "$@"; } > "$log" 2>&1; then
+        tail -n 30 "$log"
+        echo "install_deps: installing failed: $*"
+        exit 1
+    fi
 }
 
 missing=()
@@ -54,7 +64,7 @@ if [ ${#missing[@]} -gt 0 ]; then
             ! dpkg --print-foreign-architectures | grep -qx i386; then
         [ "${as_root[*]}" = false ] || "${as_root[@]}" dpkg --add-architecture i386
     fi
-    apt_install "${missing[@]}"
+    apt_install "what the cross builds, Wine and the tests need" "${missing[@]}"
 fi
 
 # 32-bit Wine where the kernel refuses 32-bit programs ("Exec format error",
@@ -78,5 +88,4 @@ if [ "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")" = bookworm ]; then
     fi
     apt_options+=(-t bookworm-backports)
 fi
-echo "install_deps: this kernel runs no 32-bit programs; 32-bit Wine will run through qemu-i386"
-apt_install qemu-user
+apt_install "qemu-user 10, as this kernel runs no 32-bit programs and 32-bit Wine runs through qemu-i386" qemu-user
