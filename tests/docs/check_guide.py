@@ -43,9 +43,12 @@ ENV_SET = re.compile(r"^\$env:(\w+) = '([^']*)'$")
 # How the batch recipes and their PowerShell forms call quillex.exe: the
 # batch command's text up to a pipe or redirection; after --% up to a pipe;
 # the one string given to Start-Process, $title standing for %title%.
-BATCH_CALL = re.compile(r"quillex\.exe (.*?)(?: \^?\||'\)| >|$)", re.M)
-STOP_PARSING_CALL = re.compile(r"quillex\.exe --% ([^|]*?) *(?:\||$)")
-START_PROCESS_CALL = re.compile(r'Start-Process quillex\.exe -ArgumentList "((?:[^"`]|`.)*)"')
+BATCH_CALL = re.compile(r"quillex\.exe\"? (.*?)(?: \^?\||'\)| >|$)", re.M)
+STOP_PARSING_CALL = re.compile(r"quillex\.exe\"? --% ([^|]*?) *(?:\||$)")
+# A line that runs quillex.exe (not one that only names it).
+RUNS_QUILLEX = re.compile(r'(?:^|[&(=|;])\s*(?:& |Start-Process )?"?[^"\s]*quillex\.exe\b')
+START_PROCESS_CALL = re.compile(
+    r'Start-Process (?:"[^"]*\\)?quillex\.exe"? -ArgumentList "((?:[^"`]|`.)*)"')
 
 
 def blocks(text):
@@ -176,7 +179,7 @@ def check_powershell(name, lines, batch_scripts):
     for line in lines:
         code = line.split("#")[0]
         env_set.update(re.findall(r"\$env:(\w+) =", code))
-        if "quillex.exe" not in code:
+        if not RUNS_QUILLEX.search(code):
             continue
         stop, start = STOP_PARSING_CALL.search(code), START_PROCESS_CALL.search(code)
         if stop:
@@ -185,7 +188,7 @@ def check_powershell(name, lines, batch_scripts):
             if missing:
                 problems.append("%r uses %s before it is set" % (line.strip(), sorted(missing)))
         elif start:
-            call = re.sub(r"`(.)", r"\1", start.group(1)).replace("$title", "%title%")
+            call = re.sub(r"`(.)", r"\1", start.group(1)).replace("$env:title", "%title%")
         else:
             problems.append("%r calls quillex.exe in a way that depends on the PowerShell "
                             "version: use --%% or Start-Process -ArgumentList" % line.strip())

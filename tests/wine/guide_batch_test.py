@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Runs the batch recipes of the user's guide under Wine's cmd.exe, with
-quillex.exe on the PATH, against Wine's own Notepad, and compares what each
-prints, and its exit code, with what the guide shows for it. The scripts and
+quillex.exe beside them, against Wine's own Notepad, and compares what each
+prints, and its exit code, with what the guide shows for it. Each also runs
+without its title, for a window that is not there (a plain title, and one
+of the characters batch files trip over), and without quillex.exe beside
+it: each must then end with its own code and say why. The scripts and
 outputs are read from the guide itself, so the guide cannot drift from the
 program. A recipe about console windows runs on a console of its own (the
 console typist's), the others with their output to a file.
@@ -11,6 +14,7 @@ console typist's), the others with their output to a file.
 import collections
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -24,6 +28,9 @@ from fixture_run import (Build, run_quillex, start_quillex, suite_arguments,  # 
 from winehost import Host, WineError, winpath  # noqa: E402
 
 NOTEPAD = "Untitled - Notepad"
+# What Wine's cmd.exe writes a script's echo in, to a file: the ANSI code
+# page (Windows' own cmd.exe writes the console's).
+CMD_ENCODING = "cp1252"
 GUIDE = os.path.join(HERE, "..", "..", "docs", "guide.md")
 
 
@@ -138,6 +145,23 @@ BATCH_CASES = {
                            holds=answered_in_background),
     "hide-console": Case(CONSOLE_TITLE, lambda d: None, console=True),
 }
+# A title of the characters cmd.exe treats specially, and a letter beyond
+# ASCII; no window has it. Not %: Wine's cmd.exe expands a variable's value
+# again, so a % in a title is lost there whatever the script does (Windows'
+# cmd.exe expands it once, and the recipes keep it).
+TRICKY = "Q&A | (1) ^ 100 done! café"
+# What each recipe says, and its exit code, for a window that is not there
+# (%s: the title), and the arguments it gets beside the title. Waiting for
+# one to go succeeds at once; a script's own console is always there, and
+# its title may not hold what cmd.exe's title command cannot take.
+NOT_THERE = {
+    "wait-for-window": ('"%s" did not come up', 1, ["2"]),
+    "wait-until-gone": ('"%s" is gone', 0, []),
+    "hide-console": (None, 2, []),
+}
+NOT_THERE_DEFAULT = ('"%s" is not there', 1, [])
+TRICKY_CONSOLE_TITLE = "hide-console.bat: a console title cannot hold & | < > ^"
+MISSING_EXE = "%s.bat: quillex.exe is not beside this script"
 # A recipe's guard for a missing button: it must not press OK instead.
 NO_BUTTON = ("press-a-button", NOTEPAD, lambda d: d.start_notepad(),
              b'"%s" has no button "&No"\r\n' % NOTEPAD.encode(), 1)
@@ -153,14 +177,15 @@ def guide_blocks(path):
     return found
 
 
-def run_recipe(host, build, env, tmp, script, recipe, argument, console=False):
-    """Runs the script under cmd.exe; returns (exit code, what it printed)."""
-    bat, out = os.path.join(tmp, recipe + ".bat"), os.path.join(tmp, "out")
+def run_recipe(host, build, env, folder, script, recipe, arguments, console=False):
+    """Runs the script under cmd.exe from the folder; returns (exit code,
+    what it printed)."""
+    bat, out = os.path.join(folder, recipe + ".bat"), os.path.join(folder, "out")
     with open(bat, "w", newline="\r\n") as f:
         f.write(script)
-    argv = ["C:\\windows\\system32\\cmd.exe", "/c", winpath(bat)] + ([argument] if argument else [])
+    argv = ["C:\\windows\\system32\\cmd.exe", "/c", winpath(bat)] + list(arguments)
     if console:
-        keys, screen = os.path.join(tmp, "keys"), os.path.join(tmp, "screen")
+        keys, screen = os.path.join(folder, "keys"), os.path.join(folder, "screen")
         open(keys, "w").close()
         argv = [build.typist, winpath(keys), winpath(screen)] + argv
     # Output to a file: a program the script starts would keep a pipe open
@@ -190,7 +215,12 @@ def main():
         build = Build(args.build)
         with Host(args.prefix) as host, tempfile.TemporaryDirectory() as tmp:
             desk = Desk(host, build, tmp)
-            env = dict(host.env_for(build.arch), WINEPATH=winpath(os.path.dirname(build.quillex)))
+            env = host.env_for(build.arch)
+            # The recipes run quillex.exe from their own folder; one folder
+            # has none.
+            shutil.copy(build.quillex, os.path.join(tmp, "quillex.exe"))
+            bare = os.path.join(tmp, "without-quillex")
+            os.mkdir(bare)
             for recipe, case in BATCH_CASES.items():
                 script = blocks.get(("batch", recipe))
                 expected = blocks.get(("batch-output", recipe))
@@ -198,12 +228,24 @@ def main():
                     print("FAIL %s: not in the guide" % recipe)
                     failed += 1
                     continue
-                # Without its argument a recipe stops before it runs Quillex.
-                code, printed = run_recipe(host, build, env, tmp, script, recipe, None,
-                                           case.console)
-                want = b"%s.bat: give the window's title\r\n" % recipe.encode()
-                report(recipe + " without a title", (code, printed) == (2, want), code, printed,
-                       2, want)
+                # Without its argument, or without quillex.exe, a recipe stops
+                # before it runs Quillex; for a window that is not there it
+                # says so, whatever the title holds.
+                message, code, more = NOT_THERE.get(recipe, NOT_THERE_DEFAULT)
+                failing = [("without a title", tmp, [], 2,
+                            "%s.bat: give the window's title" % recipe),
+                           ("without quillex.exe", bare, ["Window"], 3, MISSING_EXE % recipe),
+                           ("with a title in its own case", tmp, [TRICKY] + more, code,
+                            message % TRICKY if message else TRICKY_CONSOLE_TITLE)]
+                if message:
+                    failing.append(("for a window that is not there", tmp, ["No Such Window"] +
+                                    more, code, message % "No Such Window"))
+                for what, folder, arguments, want_code, said in failing:
+                    got, printed = run_recipe(host, build, env, folder, script, recipe,
+                                              arguments, case.console)
+                    want = (said + "\r\n").encode(CMD_ENCODING)
+                    report("%s %s" % (recipe, what), (got, printed) == (want_code, want), got,
+                           printed, want_code, want)
                 stop = threading.Event()
                 meanwhile = threading.Thread(target=case.during, args=(desk, stop))
                 try:
@@ -211,7 +253,7 @@ def main():
                     if case.during:
                         meanwhile.start()
                     code, printed = run_recipe(host, build, env, tmp, script, recipe,
-                                               case.argument, case.console)
+                                               [case.argument], case.console)
                     stop.set()
                     if case.during:
                         meanwhile.join()
@@ -225,7 +267,7 @@ def main():
             try:
                 prepare(desk)
                 code, printed = run_recipe(host, build, env, tmp, blocks[("batch", recipe)],
-                                           recipe, argument)
+                                           recipe, [argument])
                 report(recipe + " where no button matches", (code, printed) == (want_code, want),
                        code, printed, want_code, want)
             finally:
@@ -234,7 +276,8 @@ def main():
         print("%s: stopped: %s" % (name, e))
         return 1
     print("%s: %d runs, %d failed" % (name, ran, failed))
-    return 1 if failed or ran != 2 * len(BATCH_CASES) + 1 else 0
+    runs = sum(5 if NOT_THERE.get(r, NOT_THERE_DEFAULT)[0] else 4 for r in BATCH_CASES) + 1
+    return 1 if failed or ran != runs else 0
 
 
 if __name__ == "__main__":
