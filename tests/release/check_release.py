@@ -160,6 +160,11 @@ def check_guide_page(preset, page):
     check("%s: guide.html parses; its %d in-page links all reach a heading" % (preset, len(links)),
           links and not broken, ", ".join(broken))
     check("%s: guide.html has no test markers" % preset, b"<!--" not in page)
+    # The cheat sheet: a table right after its heading, a row per switch.
+    heading = next((e for e in root.iter("h2") if e.get("id") == "cheat-sheet"), None)
+    rows = [r for t in root.iter("table") for r in t.iter("tr")
+            if "".join(r.itertext()).strip().startswith("/exist")]
+    check("%s: guide.html shows the cheat sheet" % preset, heading is not None and rows)
 
 
 def validate(schema_file, document):
