@@ -167,14 +167,15 @@ platform::SendOutcome send_awaiting(HWND window, UINT message, WPARAM wparam,
         if (thread && WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
             outcome = platform::kGone;
             error = ERROR_INVALID_WINDOW_HANDLE;
+        } else if (exists && window_stays_hung(window)) {
+            // Hung with its question open too: nobody's answer can come.
+            outcome = platform::kUnanswered;
+            error = ERROR_TIMEOUT;
         } else if (shows_question(window, thread_id, before)) {
             quiet_since = GetTickCount();
         } else if (GetTickCount() - quiet_since >= answer_bound_ms) {
             outcome = exists ? platform::kUnanswered : platform::kGone;
             error = exists ? ERROR_TIMEOUT : ERROR_INVALID_WINDOW_HANDLE;
-        } else if (exists && window_stays_hung(window)) {
-            outcome = platform::kUnanswered;
-            error = ERROR_TIMEOUT;
         } else {
             MsgWaitForMultipleObjects(thread ? 1 : 0, &thread, FALSE, kPollMs, QS_ALLINPUT);
         }
