@@ -30,8 +30,8 @@ enum Message : unsigned {
 enum : unsigned { kHungBoundMs = 5000, kHungConfirmMs = 1000, kAnswerBoundMs = 8000 };
 
 // Why a call failed: the window's program refused our message (it runs with
-// higher rights), the window did not answer in time, or it does not exist.
-enum { ERROR_ACCESS_DENIED = 5, ERROR_INVALID_WINDOW_HANDLE = 1400, ERROR_TIMEOUT = 1460 };
+// higher rights), or the window does not exist.
+enum { ERROR_ACCESS_DENIED = 5, ERROR_INVALID_WINDOW_HANDLE = 1400 };
 
 WindowHandle FindWindowA(const char *class_name, const char *title);
 // Gives the window a show command and waits at most timeout_ms for its

@@ -132,56 +132,49 @@ bool shows_question(HWND window, DWORD thread, const ShownWindows &before) {
 // program that handles messages and never answers, and Wine ignores it.)
 platform::SendOutcome send_awaiting(HWND window, UINT message, WPARAM wparam,
                                     DWORD answer_bound_ms, DWORD_PTR *result) {
+    using platform::kAnswered, platform::kGone, platform::kRefused, platform::kUnanswered;
     // Whose thread it is, asked before anything is sent: a window that
     // destroys itself while it answers has none afterwards. A thread that
     // may not be opened (another user's program) is one whose end cannot
     // be seen, not one that has ended.
     const DWORD thread_id = GetWindowThreadProcessId(window, nullptr);
-    if (!thread_id) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return platform::kGone;
-    }
+    if (!thread_id) return kGone;
     HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, thread_id);
     const ShownWindows before = shown_windows(thread_id);
     reply = {reply.send + 1, false, 0};
-    platform::SendOutcome outcome = platform::kAnswered;
-    DWORD error = 0;
-    // A refused or invalid window fails here at once, with its error.
+    // A refused or invalid window fails here at once.
     if (!SendMessageCallbackA(window, message, wparam, 0, take_reply, reply.send)) {
-        error = GetLastError();
-        outcome = error == ERROR_INVALID_WINDOW_HANDLE ? platform::kGone : platform::kRefused;
+        if (thread) CloseHandle(thread);
+        return GetLastError() == ERROR_INVALID_WINDOW_HANDLE ? kGone : kRefused;
     }
+    platform::SendOutcome outcome;
     DWORD quiet_since = GetTickCount();
-    while (!error) {
+    for (;; MsgWaitForMultipleObjects(thread ? 1 : 0, &thread, FALSE, kPollMs, QS_ALLINPUT)) {
         // The reply is handed to take_reply while this thread looks at its
         // own messages.
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        if (reply.arrived) {
-            *result = static_cast<DWORD_PTR>(reply.result);
-            break;
-        }
         // A window destroyed while it handles the message still answers
         // from its thread, unless its program ends first.
         const bool exists = IsWindow(window) != FALSE;
-        if (thread && WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
-            outcome = platform::kGone;
-            error = ERROR_INVALID_WINDOW_HANDLE;
+        if (reply.arrived) {
+            *result = static_cast<DWORD_PTR>(reply.result);
+            outcome = kAnswered;
+        } else if (thread && WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
+            outcome = kGone;
         } else if (exists && window_stays_hung(window)) {
-            // Hung with its question open too: nobody's answer can come.
-            outcome = platform::kUnanswered;
-            error = ERROR_TIMEOUT;
+            outcome = kUnanswered; // hung with a question open too: no answer can come
         } else if (shows_question(window, thread_id, before)) {
-            quiet_since = GetTickCount();
-        } else if (GetTickCount() - quiet_since >= answer_bound_ms) {
-            outcome = exists ? platform::kUnanswered : platform::kGone;
-            error = exists ? ERROR_TIMEOUT : ERROR_INVALID_WINDOW_HANDLE;
+            quiet_since = GetTickCount(); // the bound runs only while none is open
+            continue;
+        } else if (GetTickCount() - quiet_since < answer_bound_ms) {
+            continue;
         } else {
-            MsgWaitForMultipleObjects(thread ? 1 : 0, &thread, FALSE, kPollMs, QS_ALLINPUT);
+            outcome = exists ? kUnanswered : kGone;
         }
+        break;
     }
     if (thread) CloseHandle(thread);
-    SetLastError(error);
     return outcome;
 }
 
