@@ -41,9 +41,10 @@ EXIT_QUERIES = ("echo %errorlevel%", "$LASTEXITCODE")
 PS_PROGRAM = "C:\\Tools\\quillex.exe"
 ENV_SET = re.compile(r"^\$env:(\w+) = '([^']*)'$")
 # How the batch recipes and their PowerShell forms call quillex.exe: the
-# batch command's text up to a pipe or redirection; after --% up to a pipe;
-# the one string given to Start-Process, $title standing for %title%.
-BATCH_CALL = re.compile(r"quillex\.exe\"? (.*?)(?: \^?\||'\)| >|$)", re.M)
+# batch command's text (quillex.exe's or its copy's, %copy%) up to a pipe or
+# redirection; after --% up to a pipe; the one string given to
+# Start-Process, $title standing for %title%.
+BATCH_CALL = re.compile(r"(?:quillex\.exe|%copy%)\"? (.*?)(?: \^?\||'\)| >|$)", re.M)
 STOP_PARSING_CALL = re.compile(r"quillex\.exe\"? --% ([^|]*?) *(?:\||$)")
 # A line that runs quillex.exe (not one that only names it).
 RUNS_QUILLEX = re.compile(r'(?:^|[&(=|;])\s*(?:& |Start-Process )?"?[^"\s]*quillex\.exe\b')

@@ -4,7 +4,10 @@ quillex.exe beside them, against Wine's own Notepad, and compares what each
 prints, and its exit code, with what the guide shows for it. Each also runs
 without its title, for a window that is not there (a plain title, and one
 of the characters batch files trip over), and without quillex.exe beside
-it: each must then end with its own code and say why. The scripts and
+it: each must then end with its own code and say why. A few run once more
+where they must fail (no such button, a close nobody answers). The close
+recipes must leave no copy of quillex.exe behind, running or on disk. The
+scripts and
 outputs are read from the guide itself, so the guide cannot drift from the
 program. A recipe about console windows runs on a console of its own (the
 console typist's), the others with their output to a file.
@@ -12,6 +15,7 @@ console typist's), the others with their output to a file.
     guide_batch_test.py --build build/win32-i686 [--guide docs/guide.md]
 """
 import collections
+import glob
 import os
 import re
 import shutil
@@ -96,6 +100,17 @@ class Desk:
             run_quillex(self.host, self.build, '/w:"%s" /close' % NOTEPAD,
                         stdout=subprocess.DEVNULL)
 
+    def copies_left(self):
+        """The close recipes' copies of quillex.exe still running, or still
+        in the temporary folder."""
+        running = subprocess.run(["pgrep", "-af", r"quillex-close-[0-9]+\.exe"],
+                                 stdout=subprocess.PIPE, text=True).stdout.splitlines()
+        return running + self.copies_on_disk()
+
+    def copies_on_disk(self):
+        return glob.glob(os.path.join(self.host.prefix, "drive_c", "users", "*", "Temp",
+                                      "quillex-close-*"))
+
     def clear(self):
         """Ends every Notepad, whatever it was doing, and what waited on it."""
         self.host.run(self.build.arch, ["taskkill.exe", "/f", "/im", "notepad.exe"],
@@ -104,6 +119,8 @@ class Desk:
         for p in self.background:
             p.wait(30)
         self.background = []
+        for copy in self.copies_on_disk():  # left by a recipe that failed
+            os.remove(copy)
 
 
 QUESTION = "Notepad"  # the title of Notepad's save question
@@ -136,11 +153,13 @@ BATCH_CASES = {
                            holds=lambda d: d.exists(NOTEPAD)),
     "close-and-check": Case(NOTEPAD, lambda d: (d.start_notepad(), d.type_text()), Desk.answer_no,
                             lambda d: not d.exists(NOTEPAD)),
-    # Nobody answers: the recipe gives up, and Notepad is still asking.
+    # Nobody answers: the recipe gives up, Notepad is still asking, and the
+    # waiting copy is ended and gone.
     "close-with-deadline": Case(NOTEPAD, lambda d: (d.start_notepad(), d.type_text()),
-                                holds=lambda d: d.exists(QUESTION), code=1),
+                                holds=lambda d: d.exists(QUESTION) and not d.copies_left(),
+                                code=1),
     "close-all": Case(NOTEPAD, lambda d: d.start_notepads(2),
-                      holds=lambda d: not d.exists(NOTEPAD)),
+                      holds=lambda d: not d.exists(NOTEPAD) and not d.copies_left()),
     "press-a-button": Case(QUESTION, lambda d: (d.start_notepad(), d.type_text(), d.ask_to_save()),
                            holds=answered_in_background),
     "hide-console": Case(CONSOLE_TITLE, lambda d: None, console=True),
@@ -162,9 +181,18 @@ NOT_THERE = {
 NOT_THERE_DEFAULT = ('"%s" is not there', 1, [])
 TRICKY_CONSOLE_TITLE = "hide-console.bat: a console title cannot hold & | < > ^"
 MISSING_EXE = "%s.bat: quillex.exe is not beside this script"
-# A recipe's guard for a missing button: it must not press OK instead.
-NO_BUTTON = ("press-a-button", NOTEPAD, lambda d: d.start_notepad(),
-             b'"%s" has no button "&No"\r\n' % NOTEPAD.encode(), 1)
+# Recipes run once more, on a desktop where they must fail, and what each
+# then prints.
+MORE_CASES = [
+    # A guard for a missing button: it must not press OK instead.
+    ("press-a-button", "where no button matches", Case(NOTEPAD, lambda d: d.start_notepad(), code=1),
+     '"%s" has no button "&No"\n' % NOTEPAD),
+    # A close that nobody answers has the deadline too.
+    ("close-all", "where nobody answers", Case(
+        NOTEPAD, lambda d: (d.start_notepad(), d.type_text()),
+        holds=lambda d: d.exists(QUESTION) and not d.copies_left(), code=1),
+     '"%s" did not close within 10 seconds\n' % NOTEPAD),
+]
 
 
 def guide_blocks(path):
@@ -221,6 +249,31 @@ def main():
             shutil.copy(build.quillex, os.path.join(tmp, "quillex.exe"))
             bare = os.path.join(tmp, "without-quillex")
             os.mkdir(bare)
+
+            def run_case(recipe, what, case, expected):
+                """Runs the recipe on the desktop the case prepares."""
+                stop = threading.Event()
+                meanwhile = threading.Thread(target=case.during, args=(desk, stop))
+                try:
+                    case.prepare(desk)
+                    if case.during:
+                        meanwhile.start()
+                    code, printed = run_recipe(host, build, env, tmp, blocks[("batch", recipe)],
+                                               recipe, [case.argument], case.console)
+                    stop.set()
+                    if case.during:
+                        meanwhile.join()
+                    want = expected.replace("\n", "\r\n").encode()
+                    held = case.holds(desk)
+                    report(what, code == case.code and printed == want and held,
+                           code, printed, case.code, want)
+                    if not held:
+                        print("     and the desktop after it is not as it must be; copies of "
+                              "quillex.exe left: %s" % (desk.copies_left() or "none"))
+                finally:
+                    stop.set()
+                    desk.clear()
+
             for recipe, case in BATCH_CASES.items():
                 script = blocks.get(("batch", recipe))
                 expected = blocks.get(("batch-output", recipe))
@@ -235,7 +288,7 @@ def main():
                 failing = [("without a title", tmp, [], 2,
                             "%s.bat: give the window's title" % recipe),
                            ("without quillex.exe", bare, ["Window"], 3, MISSING_EXE % recipe),
-                           ("with a title in its own case", tmp, [TRICKY] + more, code,
+                           ("with a title of characters cmd.exe treats specially", tmp, [TRICKY] + more, code,
                             message % TRICKY if message else TRICKY_CONSOLE_TITLE)]
                 if message:
                     failing.append(("for a window that is not there", tmp, ["No Such Window"] +
@@ -246,37 +299,15 @@ def main():
                     want = (said + "\r\n").encode(CMD_ENCODING)
                     report("%s %s" % (recipe, what), (got, printed) == (want_code, want), got,
                            printed, want_code, want)
-                stop = threading.Event()
-                meanwhile = threading.Thread(target=case.during, args=(desk, stop))
-                try:
-                    case.prepare(desk)
-                    if case.during:
-                        meanwhile.start()
-                    code, printed = run_recipe(host, build, env, tmp, script, recipe,
-                                               [case.argument], case.console)
-                    stop.set()
-                    if case.during:
-                        meanwhile.join()
-                    want = expected.replace("\n", "\r\n").encode()
-                    report(recipe, code == case.code and printed == want and case.holds(desk),
-                           code, printed, case.code, want)
-                finally:
-                    stop.set()
-                    desk.clear()
-            recipe, argument, prepare, want, want_code = NO_BUTTON
-            try:
-                prepare(desk)
-                code, printed = run_recipe(host, build, env, tmp, blocks[("batch", recipe)],
-                                           recipe, [argument])
-                report(recipe + " where no button matches", (code, printed) == (want_code, want),
-                       code, printed, want_code, want)
-            finally:
-                desk.clear()
+                run_case(recipe, recipe, case, expected)
+            for recipe, what, case, expected in MORE_CASES:
+                run_case(recipe, "%s %s" % (recipe, what), case, expected)
     except WineError as e:
         print("%s: stopped: %s" % (name, e))
         return 1
     print("%s: %d runs, %d failed" % (name, ran, failed))
-    runs = sum(5 if NOT_THERE.get(r, NOT_THERE_DEFAULT)[0] else 4 for r in BATCH_CASES) + 1
+    runs = sum(5 if NOT_THERE.get(r, NOT_THERE_DEFAULT)[0] else 4 for r in BATCH_CASES)
+    runs += len(MORE_CASES)
     return 1 if failed or ran != runs else 0
 
 
