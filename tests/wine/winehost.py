@@ -57,6 +57,13 @@ ARCHS = ("i686", "x86_64")
 DEFAULT_LOADERS = {"i686": "/usr/lib/wine/wine", "x86_64": "/usr/lib/wine/wine64"}
 LOADER_VARIABLES = {"i686": "QUILLEX_WINE32_LOADER", "x86_64": "QUILLEX_WINE64_LOADER"}
 PE_MACHINES = {0x14C: "i686", 0x8664: "x86_64"}
+# Wine's loaders are not position-independent (they sit at 0x7d000000), and
+# Debian ships no preloader to reserve Wine's fixed addresses first. With the
+# kernel's randomised heap start, the 64-bit loader's heap now and then lands
+# on the page Wine needs for the shared user data (0x7ffe0000), and the
+# program never starts: "failed to map the shared user data", exit code 1.
+# Without randomisation the heap begins right after the loader, far below.
+FIXED_LAYOUT = ["setarch", "-R"]
 ON_WINDOWS = sys.platform == "win32"
 # Set inside the namespace, to the qemu-i386 that runs 32-bit programs there.
 INSIDE_VARIABLE = "QUILLEX_WINE32_NAMESPACE"
@@ -438,7 +445,7 @@ class WineHost(ProgramHost):
         """The command line that runs argv (a Windows program and its
         arguments) with the architecture's loader."""
         self.require(arch)
-        return [loader_for(arch)] + list(argv)
+        return FIXED_LAYOUT + [loader_for(arch)] + list(argv)
 
     def env_for(self, arch):
         return dict(self.env, WINELOADER=loader_for(arch))
@@ -447,7 +454,8 @@ class WineHost(ProgramHost):
         """Environment assignments and loader for a shell command line."""
         env = self.env_for(arch)
         names = ("WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "DISPLAY", "WINELOADER")
-        return " ".join("%s='%s'" % (k, env[k]) for k in names) + " '%s'" % loader_for(arch)
+        return " ".join(["%s='%s'" % (k, env[k]) for k in names] + FIXED_LAYOUT +
+                        ["'%s'" % loader_for(arch)])
 
     def close(self):
         if self.env.get("WINEPREFIX") and os.path.isdir(self.prefix):
