@@ -7,9 +7,8 @@ of the characters batch files trip over), and without quillex.exe beside
 it: each must then end with its own code and say why. A few run once more
 where they must fail (no such button, a close nobody answers). The close
 recipes must leave no copy of quillex.exe behind, running or on disk. The
-scripts and
-outputs are read from the guide itself, so the guide cannot drift from the
-program. A recipe about console windows runs on a console of its own (the
+scripts and outputs are read from the guide itself, so the guide cannot
+drift from the program. A recipe about console windows runs on a console of its own (the
 console typist's), the others with their output to a file.
 
     guide_batch_test.py --build build/win32-i686 [--guide docs/guide.md]
@@ -185,8 +184,8 @@ MISSING_EXE = "%s.bat: quillex.exe is not beside this script"
 # then prints.
 MORE_CASES = [
     # A guard for a missing button: it must not press OK instead.
-    ("press-a-button", "where no button matches", Case(NOTEPAD, lambda d: d.start_notepad(), code=1),
-     '"%s" has no button "&No"\n' % NOTEPAD),
+    ("press-a-button", "where no button matches",
+     Case(NOTEPAD, lambda d: d.start_notepad(), code=1), '"%s" has no button "&No"\n' % NOTEPAD),
     # A close that nobody answers has the deadline too.
     ("close-all", "where nobody answers", Case(
         NOTEPAD, lambda d: (d.start_notepad(), d.type_text()),
@@ -288,7 +287,8 @@ def main():
                 failing = [("without a title", tmp, [], 2,
                             "%s.bat: give the window's title" % recipe),
                            ("without quillex.exe", bare, ["Window"], 3, MISSING_EXE % recipe),
-                           ("with a title of characters cmd.exe treats specially", tmp, [TRICKY] + more, code,
+                           ("with a title of characters cmd.exe treats specially", tmp,
+                            [TRICKY] + more, code,
                             message % TRICKY if message else TRICKY_CONSOLE_TITLE)]
                 if message:
                     failing.append(("for a window that is not there", tmp, ["No Such Window"] +
