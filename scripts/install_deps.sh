@@ -36,8 +36,9 @@ log="$(cd "$(dirname "$0")/.." && pwd)/build/install-deps.log"
 # apt_install WHY PACKAGE...: installs them (with the options in
 # apt_options), or says what to install.
 apt_options=()
+apt_get() { "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -q "$@"; }
 apt_install() {
-    local why=$1
+    local why=$1 updated=yes
     shift
     if [ "${as_root[*]}" = false ]; then
         echo "install_deps: installing packages needs root, or sudo without a password;" \
@@ -46,13 +47,34 @@ apt_install() {
     fi
     mkdir -p "$(dirname "$log")"
     echo "install_deps: installing $why: $* (apt's output: $log)"
-    if ! { "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q &&
-           "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-               "${apt_options[@]}" "$@"; } > "$log" 2>&1; then
-        tail -n 30 "$log"
-        echo "install_deps: installing failed: $*"
-        exit 1
+    if ! apt_get update > "$log" 2>&1; then
+        sleep 5
+        apt_get update > "$log" 2>&1 || updated=no
     fi
+    apt_get install -y "${apt_options[@]}" "$@" >> "$log" 2>&1 && return
+    # A mirror caught in mid-sync fails an index now and then ("File has
+    # unexpected size"), and one architecture's packages then lag behind the
+    # other's. On Debian, try once more from the main archive alone.
+    if [ "$updated" = no ] && [ "$(. /etc/os-release && echo "$ID")" = debian ]; then
+        echo "install_deps: an index failed to download; trying Debian's main archive alone"
+        local dir codename suites
+        dir=$(dirname "$log")/apt-main
+        codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+        suites="$codename $codename-updates"
+        [[ " ${apt_options[*]} " != *" $codename-backports "* ]] || suites+=" $codename-backports"
+        mkdir -p "$dir/lists/partial"
+        printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' "Suites: $suites" \
+            'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' \
+            > "$dir/main.sources"
+        local only_main=(-o "Dir::Etc::sourcelist=$dir/main.sources" -o Dir::Etc::sourceparts=-
+                         -o "Dir::State::Lists=$dir/lists")
+        apt_get "${only_main[@]}" update >> "$log" 2>&1 &&
+            apt_get "${only_main[@]}" install -y "${apt_options[@]}" "$@" >> "$log" 2>&1 &&
+            return
+    fi
+    tail -n 30 "$log"
+    echo "install_deps: installing failed: $*"
+    exit 1
 }
 
 missing=()
@@ -74,7 +96,7 @@ fi
 rc=0
 /usr/lib/wine/wine --version >/dev/null 2>&1 || rc=$?
 [ $rc -eq 126 ] || exit 0
-qemu=$(qemu-i386 --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\)\..*/\1/p')
+qemu=$( (qemu-i386 --version 2>/dev/null || true) | sed -n 's/^qemu-i386 version \([0-9]*\)\..*/\1/p')
 [ "${qemu:-0}" -lt 10 ] || exit 0
 apt_options=(--no-install-recommends)
 if [ "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")" = bookworm ]; then
