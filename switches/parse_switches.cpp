@@ -69,8 +69,9 @@ int convert_value(char *value, const SwitchDescriptor &row) {
 struct Parse {
     SwitchTable table;
     SeenState seen;
-    char *help;   // last help request, or null
-    char *result; // first unknown switch, or null
+    char *help;      // last help request, or null
+    char *result;    // first unknown switch, or null
+    int32_t surplus; // parameters no text row took
 };
 
 void mark_seen(Parse &ps, size_t row, signed char state) {
@@ -171,6 +172,7 @@ char *parse_parameter(Parse &ps, char *p) {
     }
     char *resume = next_token(p);
     print_cut("Too many parameters. Ignored \"%.*s\"\n", p, resume);
+    ++ps.surplus;
     return resume;
 }
 
@@ -203,16 +205,19 @@ char *next_token(char *s) {
 }
 
 char *parse_switches(int32_t count, char **args, SwitchTable table) {
-    SeenState seen;
-    return parse_switches_tracked(count, args, table, &seen);
+    ParseReport report;
+    parse_switches_reported(count, args, table, -1, &report);
+    return report.unknown;
 }
 
-char *parse_switches_tracked(int32_t count, char **args, SwitchTable table, SeenState *seen) {
+void parse_switches_reported(int32_t count, char **args, SwitchTable table,
+                             int32_t listed_rows, ParseReport *report) {
     Parse ps;
     ps.table = table;
     memset(&ps.seen, 0, sizeof ps.seen);
     ps.help = nullptr;
     ps.result = nullptr;
+    ps.surplus = 0;
     for (int32_t a = 1; a < count; ++a) {
         char *s = args[a];
         if (!s) continue;
@@ -221,7 +226,8 @@ char *parse_switches_tracked(int32_t count, char **args, SwitchTable table, Seen
             while (is_white_space(*s)) ++s;
         }
     }
-    if (ps.help) print_switch_help(table, &ps.seen, ps.help);
-    *seen = ps.seen;
-    return ps.result;
+    if (ps.help) print_switch_help_rows(table, listed_rows, &ps.seen, ps.help);
+    report->seen = ps.seen;
+    report->unknown = ps.result;
+    report->surplus = ps.surplus;
 }

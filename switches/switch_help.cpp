@@ -54,9 +54,19 @@ const char *match_mode_name(MatchMode mode) {
     return names[mode + 2];
 }
 
+void print_switch_listing(SwitchTable table, int32_t listed_rows, bool long_form) {
+    for (int32_t r = 0; table[r].name && (listed_rows < 0 || r < listed_rows); ++r)
+        print_row(table[r], long_form);
+}
+
 void print_switch_help(SwitchTable table, const SeenState *seen, const char *request) {
+    print_switch_help_rows(table, -1, seen, request);
+}
+
+void print_switch_help_rows(SwitchTable table, int32_t listed_rows, const SeenState *seen,
+                            const char *request) {
     const bool long_form = request[0] && request[1] && request[2] == '?';
-    for (size_t r = 0; table[r].name; ++r) print_row(table[r], long_form);
+    print_switch_listing(table, listed_rows, long_form);
     printf("\n");
     for (size_t r = 0; r < SEEN_ROWS && table[r].name; ++r) {
         const signed char state = seen->row[r];

@@ -47,8 +47,18 @@ struct SeenState {
 // accepted, or null.
 char *parse_switches(int32_t count, char **args, SwitchTable table);
 
-// The same, handing back the seen state of the parse.
-char *parse_switches_tracked(int32_t count, char **args, SwitchTable table, SeenState *seen);
+// What a parse found besides the flags and values it stored.
+struct ParseReport {
+    SeenState seen;
+    char *unknown;   // the first switch that no row accepted, or null
+    int32_t surplus; // bare parameters that no text row took
+};
+
+// Parses as parse_switches does and reports. A help request lists only the
+// first listed_rows rows (every row when listed_rows is negative); the
+// summary still covers every row given.
+void parse_switches_reported(int32_t count, char **args, SwitchTable table,
+                             int32_t listed_rows, ParseReport *report);
 
 // The white-space class of the command line: blank, tab, line feed, vertical
 // tab, form feed and carriage return, whatever the locale.
@@ -65,6 +75,14 @@ char *next_token(char *s);
 // ("??" or "???") says, an empty line and the summary of the switches given.
 void print_switch_help(SwitchTable table, const SeenState *seen,
                        const char *request);
+
+// The same, listing only the first listed_rows rows (all when negative).
+void print_switch_help_rows(SwitchTable table, int32_t listed_rows, const SeenState *seen,
+                            const char *request);
+
+// One line per row, short or long, for the first listed_rows rows (all
+// when negative).
+void print_switch_listing(SwitchTable table, int32_t listed_rows, bool long_form);
 
 // Converts text with a row's scanf-style format into up to four targets,
 // storing every conversion as one 32-bit value. Returns the number of fields

@@ -32,7 +32,7 @@ void run(benchmark::State &state, const char *piece) {
     dup2(null_fd, 1);
     for (auto _ : state) {
         memcpy(buffer.data(), text.c_str(), text.size() + 1);
-        memset(&options, 0, sizeof options);
+        options = WindowToolOptions{};
         char *args[2] = {program, buffer.data()};
         benchmark::DoNotOptimize(parse_switches(2, args, quillex_switches));
     }

@@ -79,8 +79,7 @@ const SwitchDescriptor empty_table[] = {END};
 } // namespace
 
 void reset_fuzz_tables() {
-    memset(&options, 0, sizeof options);
-    options.command_id = 1;
+    options = WindowToolOptions{};
     memset(flags, 0, sizeof flags);
     memset(texts, 0, sizeof texts);
     texts[1][3] = preset_text;

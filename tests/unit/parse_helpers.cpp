@@ -5,8 +5,7 @@
 #include <deque>
 
 void reset_options() {
-    memset(&options, 0, sizeof options);
-    options.command_id = 1;
+    options = WindowToolOptions{};
 }
 
 ParseOutcome parse_text(const char *text, SwitchTable table) {
@@ -16,10 +15,13 @@ ParseOutcome parse_text(const char *text, SwitchTable table) {
     char program[] = "quillex";
     char *args[2] = {program, buffers.back().data()};
     testing::internal::CaptureStdout();
-    const char *result = parse_switches(2, args, table);
+    ParseReport report;
+    parse_switches_reported(2, args, table, table == quillex_switches ? kListedSwitches : -1,
+                            &report);
     ParseOutcome outcome;
     outcome.out = testing::internal::GetCapturedStdout();
-    outcome.result = result ? result : "<null>";
+    outcome.result = report.unknown ? report.unknown : "<null>";
+    outcome.surplus = report.surplus;
     return outcome;
 }
 

@@ -14,13 +14,16 @@
 // Resets the options as the program starts them: all zero, command id 1.
 void reset_options();
 
-// The outcome of one parse: what was printed and where the result points.
+// The outcome of one parse: what was printed, where the result points and
+// how many parameters no row took.
 struct ParseOutcome {
     std::string out;
     std::string result; // text of the returned pointer, or "<null>"
+    int surplus;
 };
 
-// Parses a copy of text (kept alive for the rest of the tests) as entry 1.
+// Parses a copy of text (kept alive for the rest of the tests) as entry 1,
+// the program's table as the program does (its help lists the first rows).
 ParseOutcome parse_text(const char *text, SwitchTable table = quillex_switches);
 
 // The short and long help listings of the program's table.

@@ -91,6 +91,75 @@ TEST(ParseSwitches, FillsTheToolShapedTableAsTheEdgeTableSays) {
     }
 }
 
+// The rows after the first eleven: every switch those accept keeps its
+// row; a new name needs enough letters to leave the older rows behind.
+TEST(ParseSwitches, AddedRowsTakeOnlyWhatTheFirstElevenLeave) {
+    struct {
+        const char *text, *state, *out;
+        int surplus;
+    } cases[] = {
+        {"/st /g /he", "title=<null> strict=1 wait=0/0 gone=1 help=1", "", 0},
+        {"/strict /gone /helpme /wa:5", "title=<null> strict=1 wait=1/5 gone=1 help=1", "", 0},
+        {"/WAIT=30", "title=<null> strict=0 wait=1/30 gone=0 help=0", "", 0},
+        {"/nowait:5", "title=<null> strict=0 wait=0/5 gone=0 help=0", "", 0},
+        {"/sta /gx", "title=<null> strict=0 wait=0/0 gone=0 help=0",
+         "Unknown command line parameter sta\nUnknown command line parameter gx\n", 0},
+        {"/w /wait /wait:x", "title=<null> strict=0 wait=0/0 gone=0 help=0",
+         "Unknown command line parameter w\nUnknown command line parameter wait\n"
+         "Unknown command line parameter wait:x\n", 0},
+        // The value must follow a colon: "10" is a bare word, the title.
+        {"/wait 10", "title=\"10\" strict=0 wait=0/0 gone=0 help=0",
+         "Unknown command line parameter wait\n", 0},
+        {"/w:10 /h /s", "title=\"10\" strict=0 wait=0/0 gone=0 help=0", "", 0},
+        {"a b c", "title=\"a\" strict=0 wait=0/0 gone=0 help=0",
+         "Too many parameters. Ignored \"b\"\nToo many parameters. Ignored \"c\"\n", 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        reset_options();
+        ParseOutcome o = parse_text(c.text);
+        char state[128];
+        snprintf(state, sizeof state, "title=%s%s%s strict=%d wait=%d/%d gone=%d help=%d",
+                 options.windowname ? "\"" : "", options.windowname ? options.windowname : "<null>",
+                 options.windowname ? "\"" : "", options.strict, options.wait,
+                 options.wait_seconds, options.gone, options.help);
+        EXPECT_EQ(state, std::string(c.state));
+        EXPECT_EQ(o.out, c.out);
+        EXPECT_EQ(o.surplus, c.surplus);
+    }
+    const struct {
+        const char *text, *state, *out;
+    } finding[] = {
+        {"/a /j /lik", "like=1 all=1 json=1 handle=0/0", ""},
+        {"/allow /handle:0x1002A", "like=0 all=1 json=0 handle=1/1002a", ""},
+        {"/ha=ff /nohandle:1F", "like=0 all=0 json=0 handle=0/1f", ""},
+        {"/ab /likx /handle", "like=0 all=0 json=0 handle=0/0",
+         "Unknown command line parameter ab\nUnknown command line parameter likx\n"
+         "Unknown command line parameter handle\n"},
+    };
+    for (const auto &c : finding) {
+        SCOPED_TRACE(c.text);
+        reset_options();
+        ParseOutcome o = parse_text(c.text);
+        char state[96];
+        snprintf(state, sizeof state, "like=%d all=%d json=%d handle=%d/%x", options.like,
+                 options.all, options.json, options.handle, options.handle_number);
+        EXPECT_EQ(state, std::string(c.state));
+        EXPECT_EQ(o.out, c.out);
+    }
+    reset_options();
+    EXPECT_EQ(describe_options(), "title=<null> dook=0 id=1 flags=000000000");
+    parse_text("/h /s /l /lo /c /e /d /r /m");
+    EXPECT_EQ(describe_options(), "title=<null> dook=1 id=1 flags=111111101");
+}
+
+// The help request lists the first eleven rows; its summary covers them all.
+TEST(ParseSwitches, HelpListsTheFirstRowsAndSummarisesEveryRowGiven) {
+    reset_options();
+    ParseOutcome o = parse_text("/strict /wait:9 /nogone /??");
+    EXPECT_EQ(o.out, std::string(kShortListing) + "\n/strict \n/wait=9\n/nogone \n");
+}
+
 TEST(ParseSwitches, LowersTheTypedNameInPlaceButNotTheValue) {
     reset_options();
     parse_text("/show NotePad /WINDOWNAME:MiXed");
