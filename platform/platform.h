@@ -25,9 +25,15 @@ enum Message : unsigned {
 
 // How long a thread may go without handling messages before the system
 // judges it hung (Windows' own figure); how long it must then stay so before
-// the tool believes it; and how long a program that keeps handling messages,
-// but shows no question, is given to answer.
-enum : unsigned { kHungBoundMs = 5000, kHungConfirmMs = 1000, kAnswerBoundMs = 8000 };
+// the tool believes it; how long a program that keeps handling messages,
+// but shows no question, is given to answer; and how long one that agreed
+// to end its session is given to clean up in it.
+enum : unsigned {
+    kHungBoundMs = 5000,
+    kHungConfirmMs = 1000,
+    kAnswerBoundMs = 8000,
+    kEndSessionBoundMs = 30000,
+};
 
 // Why a call failed: the window's program refused our message (it runs with
 // higher rights), or the window does not exist.
@@ -50,16 +56,20 @@ enum SendOutcome {
     kGone,     // the window is gone, or its program ended, without answering
     kRefused,  // its program refused the message: nothing was delivered
     kUnanswered, // sent, but no answer came in time: its thread stopped
-                 // handling messages (hung), or it showed no question and
-                 // let the answer bound pass; the message may still be
-                 // under way inside that program
+                 // handling messages (hung), or the bound passed; the
+                 // message may still be under way inside that program
 };
-// Sends the message and waits for the answer: without limit while the
-// window's program shows a question (a window of its disabled, or a new
-// window of its thread shown), otherwise at most answer_bound_ms, and never
-// once its thread is judged hung.
+// How long a send waits for the answer: at most bound_ms, but without limit
+// while the window's program shows a question (a window of its disabled, or
+// a new window of its thread shown) when longer_while_asking; and no longer
+// once its thread is judged hung when hung_ends.
+struct AnswerWait {
+    unsigned bound_ms;
+    bool longer_while_asking;
+    bool hung_ends;
+};
 SendOutcome send_awaiting_answer(WindowHandle window, unsigned message, uintptr_t wparam,
-                                 unsigned answer_bound_ms, uintptr_t *answer);
+                                 const AnswerWait &wait, uintptr_t *answer);
 // Hands the message to the window's thread and returns at once; the thread
 // handles it, in order with others sent this way, when it next looks at its
 // messages (a hung one once it wakes).
@@ -78,6 +88,44 @@ int IsWindowVisible(WindowHandle window);
 int IsZoomed(WindowHandle window);
 int IsIconic(WindowHandle window);
 int GetDlgCtrlID(WindowHandle window);
+
+// The thread that made the window, or 0 when the window does not exist. A
+// window's handle may be reused once it is gone, rarely by the same thread.
+unsigned window_thread(WindowHandle window);
+
+// A clock in milliseconds (it wraps: compare differences), and a pause.
+unsigned tick_ms();
+void sleep_ms(unsigned ms);
+
+// The console window the program runs in, and the terminal window that
+// holds it (its root owner, where that is another window); null where
+// there is none.
+void console_windows(WindowHandle *console, WindowHandle *terminal);
+
+// Titles, class and program names whole, as UTF-16, for matching and for
+// the JSON listing: each returns the number of units copied (at most
+// size - 1; the text is cut there) and ends the text with 0.
+int GetWindowTextLengthW(WindowHandle window);
+int GetWindowTextW(WindowHandle window, uint16_t *buffer, int size);
+int GetClassNameW(WindowHandle window, uint16_t *buffer, int size);
+// The process that made the window; its program's file name goes to name
+// (empty where the process may not be opened).
+unsigned window_process(WindowHandle window, uint16_t *name, int size);
+// The window that owns it (a dialog's main window), or null.
+WindowHandle window_owner(WindowHandle window);
+int IsWindowEnabled(WindowHandle window);
+// Whether the system judges the window's thread hung now, without waiting.
+int IsHungAppWindow(WindowHandle window);
+// The top-level window that a handle's number names (as Windows widens
+// one of 32 bits), or null when there is none; and a handle's number.
+WindowHandle top_level_window(uint32_t number);
+uint32_t handle_number(WindowHandle window);
+// Text in the ANSI code page as UTF-16; the number of units, 0 ending it
+// (without a buffer: the number of units it needs, the 0 not counted).
+int ansi_to_utf16(const char *text, uint16_t *buffer, int size);
+// Whether two UTF-16 texts are the same but for case, as the system
+// compares titles.
+bool same_ignoring_case(const uint16_t *a, int a_length, const uint16_t *b, int b_length);
 
 // The ANSI code page that titles are read in (65001: UTF-8).
 unsigned GetACP();

@@ -31,12 +31,25 @@ bool show_window(WindowHandle window, int command, bool handed_over) {
 }
 
 SendOutcome send_for_answer(WindowHandle window, unsigned message, uintptr_t wparam,
-                            uintptr_t *answer) {
+                            Patience patience, uintptr_t *answer) {
     // A program that asks its user first (save changes?) keeps handling
     // messages, with a question on the screen: the answer is the user's,
-    // however long it takes.
-    const SendOutcome outcome = send_awaiting_answer(window, message, wparam, kAnswerBoundMs,
-                                                     answer);
+    // however long it takes. One that agreed to end its session may clean
+    // up in it without looking at its messages, as Windows asks programs
+    // to: it is not judged hung then, only given a bound.
+    AnswerWait wait = patience == kForAnswer ? AnswerWait{kAnswerBoundMs, true, true}
+                                             : AnswerWait{kEndSessionBoundMs, false, false};
+    // A deadline is the one bound, question or not.
+    if (has_deadline()) {
+        const unsigned left = deadline_left_ms();
+        if (left == 0) {
+            *answer = 0;
+            return kUnanswered;
+        }
+        if (patience == kForAnswer || left < wait.bound_ms) wait.bound_ms = left;
+        wait.longer_while_asking = false;
+    }
+    const SendOutcome outcome = send_awaiting_answer(window, message, wparam, wait, answer);
     // A plain send gives 0 for a window that is gone.
     if (outcome != kAnswered) *answer = 0;
     return outcome;

@@ -9,7 +9,7 @@ void end_program(int code) {
     // is written here, and a write that failed before leaves the error flag.
     if (fflush(stdout) != 0 || ferror(stdout)) {
         fputs("Quillex: could not write standard output\n", stderr);
-        code = kExitOutputFailed;
+        if (code != kExitBadCommandLine) code = kExitOutputFailed;
     }
     platform::exit_process(code);
 }

@@ -8,39 +8,28 @@ using namespace platform;
 
 namespace {
 
-enum { kTitleSize = 128, kCtrlC = 3 };
+enum { kCtrlC = 3 };
 
-// Reads the window's title; returns the number of bytes copied. A UTF-8
-// title longer than the buffer may be cut inside a character: the bytes
-// of that last, incomplete character are dropped.
-int read_title(WindowHandle window, char *title) {
-    int copied = GetWindowTextA(window, title, kTitleSize);
-    if (copied < kTitleSize - 1 || GetACP() != CP_UTF8) return copied;
-    int start = copied;
-    while (start > 0 && (static_cast<unsigned char>(title[start - 1]) & 0xC0) == 0x80) --start;
-    if (start == 0) return copied;
-    const unsigned char lead = static_cast<unsigned char>(title[start - 1]);
-    const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    if (copied - (start - 1) < length) {
-        copied = start - 1;
-        title[copied] = 0;
-    }
-    return copied;
-}
+bool interrupted = false;
 
-// Answers the question that ends the window's line with a key press.
-void answer_question(WindowHandle window, int command) {
+// Answers the question that ends the window's line with a key press; false
+// when it was answered with Ctrl+C.
+bool answer_question(WindowHandle window, int command) {
     const int key = read_console_key();
     if (key == 'Y' || key == 'y') show_window(window, command, false);
     if (key == kCtrlC) {
         printf("^C - Exit\r\n");
-        end_program(0);
+        interrupted = true;
+        return false;
     }
     // A lead byte of 0 leaves the line open; -1 (no console) ends it too.
     if (key != 0) printf("\r\n");
+    return true;
 }
 
 } // namespace
+
+bool listing_interrupted() { return interrupted; }
 
 int list_top_window(WindowHandle window, intptr_t list_children) {
     char title[kTitleSize] = "";
@@ -49,15 +38,20 @@ int list_top_window(WindowHandle window, intptr_t list_children) {
     const bool zoomed = IsZoomed(window) != 0;
     const bool iconic = IsIconic(window) != 0;
 
-    const bool ask_show = options.show && !visible;
-    const bool ask_hide = !ask_show && options.hide && visible;
-    if (copied > 0 && title[0]) {
+    // Quillex's own console, and the terminal holding it, are never asked
+    // about: hidden, they would take away the keyboard the answers come from.
+    const bool listed = copied > 0 && title[0];
+    const bool could_ask = (options.show && !visible) || (options.hide && visible);
+    const bool asks = listed && could_ask && !is_own_console(window);
+    const bool ask_show = asks && options.show && !visible;
+    const bool ask_hide = asks && !ask_show;
+    if (listed) {
         printf("\"%s\"%s%s%s", title,
                iconic ? " - Iconized" : zoomed ? " - Maximized" : "",
                visible ? "" : " - Hidden",
                ask_show ? ". Do Show? (y/n):" : ask_hide ? ". Do Hide? (y/n):" : "\n");
-        if (ask_show) answer_question(window, SW_SHOW);
-        if (ask_hide) answer_question(window, SW_HIDE);
+        if (ask_show && !answer_question(window, SW_SHOW)) return 0;
+        if (ask_hide && !answer_question(window, SW_HIDE)) return 0;
     }
     if (list_children) EnumChildWindows(window, list_child_window, 0);
     return 1;

@@ -10,7 +10,7 @@
 struct WindowToolOptions {
     char *windowname;        // title of the target window, or null
     unsigned char dook;      // post a button command to the window
-    int32_t command_id;      // the command posted by dook (1 is the OK button)
+    int32_t command_id = 1;  // the command posted by dook (1 is the OK button)
     unsigned char exist;     // test whether the window exists
     unsigned char hide;
     unsigned char show;
@@ -20,34 +20,101 @@ struct WindowToolOptions {
     unsigned char listwin;   // list all top-level windows
     unsigned char listsub;   // list child windows
     unsigned char log;       // one line per action carried out
+    unsigned char strict;    // the exit code tells whether each action took effect
+    unsigned char wait;      // wait up to wait_seconds for what the actions await
+    int32_t wait_seconds;
+    unsigned char gone;      // test whether the window has gone
+    unsigned char help;      // list every switch
+    unsigned char like;      // the title is a pattern with * and ?
+    unsigned char all;       // act on every matching window
+    unsigned char handle;    // the window is handle_number's, not a title's
+    uint32_t handle_number;
+    unsigned char json;      // list windows as JSON
 };
 
 extern WindowToolOptions options;
 extern const SwitchDescriptor quillex_switches[];
+// The usage and the parser's help request list the first eleven rows;
+// /help lists them all.
+enum { kListedSwitches = 11 };
+
+// Parses the command line's text, in place, against the program's table.
+void parse_tool_switches(char *text, ParseReport *report);
 
 // The raw command line after the program's own name.
 const char *command_line_tail();
 
-// Prints the usage banner and the short help listing, then ends with code 1.
-[[noreturn]] void print_usage_and_exit();
+// Exit codes beyond 0 and 1: output that could not be written (a full disk,
+// a closed pipe), which no other outcome uses, so a script can tell it
+// apart; and, under /strict, an action that did not take effect and a bad
+// command line.
+enum { kExitOutputFailed = 2, kExitNotDone = 3, kExitBadCommandLine = 4 };
 
-// Exit code for output that could not be written (a full disk, a closed
-// pipe): no other outcome uses it, so a script can tell it apart.
-enum { kExitOutputFailed = 2 };
+// Prints the usage banner and the short help listing of the first rows.
+void print_usage();
 
 // Ends the process with the code, or with kExitOutputFailed and a line on
-// standard error when standard output could not be written.
+// standard error when standard output could not be written (a bad command
+// line under /strict keeps its code). The one way the program ends.
 [[noreturn]] void end_program(int code);
 
 // Finds the target window, carries out the requested actions in their fixed
-// order and ends the process with the tool's exit code.
-[[noreturn]] void run_window_actions();
+// order and returns the tool's exit code.
+int run_window_actions();
 
-// Sends and waits for the answer as long as the window's program may take
-// to answer (send_awaiting_answer); anything but an answer gives 0, as a
-// plain send gives for a window that is gone.
+// The window a run acts on, as it was at the start.
+struct Target {
+    platform::WindowHandle window; // null when none was found
+    unsigned thread;               // its thread then: a handle may be reused
+    const char *typed;             // the typed title its lines carry, or null
+    char own[128];                 // else its own title then, or its handle
+};
+inline const char *title_of(const Target &t) { return t.typed ? t.typed : t.own; }
+
+// The windows a run acts on: the one its title, pattern or handle finds, or
+// with /all every window that matches.
+struct Targets {
+    Target *list;
+    int count;
+    bool given; // a title or a handle was given
+};
+Targets find_targets();
+// Window titles are read into buffers of this size: at most 127 bytes.
+enum { kTitleSize = 128 };
+// Reads the window's title; returns the number of bytes copied. A UTF-8
+// title cut at the buffer's end loses the bytes of its last character.
+int read_title(platform::WindowHandle window, char *title);
+// Whether the window is the console this program runs in, or the terminal
+// window that holds it; and whether it is that terminal.
+bool is_own_console(platform::WindowHandle window);
+bool is_own_terminal(platform::WindowHandle window);
+
+// The clock of the run, started by the entry; the time left before the
+// deadline of /wait (0 once it has passed), and whether there is one.
+void start_run_clock();
+bool has_deadline();
+unsigned deadline_left_ms();
+
+// What an action must have done for /strict to count it as done.
+enum Effect { kHidden, kShown, kMinimized, kRestored, kClosed, kPosted };
+// Awaits the effect on the target (until the deadline, or as long as the
+// action's own bounds allow) and reports one that did not come on standard
+// error. True when it came, or when nothing is judged (no /strict, no
+// target); posted tells whether a dook's post went out.
+bool took_effect(const Target &target, const char *action, Effect effect, bool posted = true);
+// The targets once /exist has waited for one to appear (none may have).
+Targets await_targets(Targets found);
+// /gone: whether the windows found at the start have gone; the exit code.
+int watch_until_gone(const Targets &targets);
+
+// How long a send waits: for an answer as long as the program asks its
+// user, or for a program that agreed to end its session to clean up in it.
+// Under a deadline no send waits past it, and none is made once it passed.
+enum Patience { kForAnswer, kForSessionEnd };
+// Sends and waits for the answer (send_awaiting_answer); anything but an
+// answer gives 0, as a plain send gives for a window that is gone.
 platform::SendOutcome send_for_answer(platform::WindowHandle window, unsigned message,
-                                      uintptr_t wparam, uintptr_t *answer);
+                                      uintptr_t wparam, Patience patience, uintptr_t *answer);
 
 // Gives the window a show command and waits, boundedly, until it is carried
 // out. A window that is hung, or does not carry it out in time, or one
@@ -55,6 +122,25 @@ platform::SendOutcome send_for_answer(platform::WindowHandle window, unsigned me
 // to apply when it wakes. Returns whether it was handed over.
 bool show_window(platform::WindowHandle window, int command, bool handed_over);
 
-// Listing callbacks handed to the window enumerations.
+// Listing callbacks handed to the window enumerations. The top-level one
+// stops the enumeration when a question is answered with Ctrl+C.
 int list_top_window(platform::WindowHandle window, intptr_t list_children);
 int list_child_window(platform::WindowHandle window, intptr_t unused);
+// Whether a question of the listing was answered with Ctrl+C.
+bool listing_interrupted();
+
+// The JSON listing: one object per window, the children's (with the
+// parent's handle as their value) after their parent's.
+int json_top_window(platform::WindowHandle window, intptr_t list_children);
+int json_child_window(platform::WindowHandle window, intptr_t parent);
+// Ends the array begun by the first object.
+void end_json_listing();
+
+// Text as UTF-16 in memory of its own (malloc), 0 ending it, with its
+// length; a window's whole title likewise. Free the text when done.
+struct WideText {
+    uint16_t *text;
+    int length;
+};
+WideText wide_title(platform::WindowHandle window);
+WideText wide_text(const char *text);

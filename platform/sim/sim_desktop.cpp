@@ -65,6 +65,15 @@ bool apply_attribute(Window &w, const std::string &a) {
     else if (a == "drops") w.drops = true;
     else if (a == "stalls") w.stalls = true;
     else if (a == "post-fails") w.post_fails = true;
+    else if (a.compare(0, 6, "saves=") == 0) w.saves_seconds = atoi(a.c_str() + 6);
+    else if (a.compare(0, 7, "cleans=") == 0) w.cleans_seconds = atoi(a.c_str() + 7);
+    else if (a.compare(0, 8, "appears=") == 0) w.appears_ms = atoi(a.c_str() + 8) * 1000;
+    else if (a.compare(0, 5, "goes=") == 0) w.goes_ms = atoi(a.c_str() + 5) * 1000;
+    else if (a == "console") w.console = true;
+    else if (a == "disabled") w.disabled = true;
+    else if (a == "closes") w.closes = true;
+    else if (a.compare(0, 6, "owner=") == 0) w.owner_id = a.substr(6);
+    else if (a == "terminal") w.terminal = true;
     else if (a == "vanishes") w.vanishes = true;
     else if (a.compare(0, 3, "id=") == 0) w.control_id = atoi(a.c_str() + 3);
     else if (a.compare(0, 6, "query=") == 0) w.query_answer = strtoul(a.c_str() + 6, nullptr, 0);
@@ -98,8 +107,13 @@ bool parse_window(const char *p, bool child, Desktop &d, std::string &error) {
             return false;
         }
         w->parent = d.top.back();
+        w->thread = w->parent->thread;
         d.top.back()->children.push_back(w.get());
     } else {
+        // Each top-level window on a thread of its own, as a window that
+        // stops handling messages must be.
+        w->thread = 0x100u + static_cast<unsigned>(d.top.size());
+        w->gone = w->appears_ms > 0;
         d.top.push_back(w.get());
     }
     d.all.push_back(std::move(w));
@@ -161,7 +175,19 @@ bool load_desktop(const char *path, Desktop &d, std::string &error) {
         }
     }
     fclose(f);
-    return ok;
+    if (!ok) return false;
+    // Handles as Windows numbers them, and a scenario's {ID} in its command
+    // line standing for one.
+    for (size_t i = 0; i < d.all.size(); ++i) {
+        Window &w = *d.all[i];
+        w.number = 0x00010010u + 0x10u * static_cast<uint32_t>(i);
+        char number[16];
+        snprintf(number, sizeof number, "0x%08X", w.number);
+        const std::string name = "{" + w.id + "}";
+        for (size_t at; (at = d.command_line.find(name)) != std::string::npos;)
+            d.command_line.replace(at, name.size(), number);
+    }
+    return true;
 }
 
 } // namespace sim

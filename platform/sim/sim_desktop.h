@@ -32,7 +32,20 @@ struct Window {
     bool stalls = false;            // stops handling messages inside its first show command
     bool post_fails = false;
     bool vanishes = false;          // destroyed by the first message or show it handles
-    bool gone = false;              // destroyed
+    int saves_seconds = 0;          // in the query: destroys itself, then handles no
+                                    // messages this long behind a window of its own
+    int cleans_seconds = 0;         // in WM_ENDSESSION: handles no messages this long,
+                                    // then its program ends
+    int appears_ms = 0;             // created this long after the run starts
+    int goes_ms = 0;                // destroyed this long after the run starts
+    bool console = false;           // the console window the program runs in
+    bool terminal = false;          // the terminal window that holds that console
+    bool gone = false;              // destroyed, or not made yet
+    unsigned thread = 0;            // the thread that made it
+    uint32_t number = 0;            // its handle's number
+    std::string owner_id;           // the window that owns it, by its id
+    bool disabled = false;
+    bool closes = false;            // destroyed by WM_CLOSE
     Window *parent = nullptr;
     std::vector<Window *> children;
     std::vector<std::string> received; // messages, in order
@@ -59,6 +72,7 @@ struct Desktop {
     bool churn = false;
     bool ordered = true;
     bool utf8_titles = false; // titles are UTF-8; here they are bytes anyway
+    unsigned now_ms = 0;      // the run's virtual clock
 };
 
 // Loads the scenario's desktop; false with a message in error on a bad file.

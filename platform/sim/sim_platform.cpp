@@ -52,6 +52,24 @@ void trace(const char *format, ...) {
     fflush(f);
 }
 
+// The virtual clock moves only when the program waits; windows come and go
+// on it as the scenario says.
+void advance(unsigned ms) {
+    sim::Desktop &d = desktop();
+    d.now_ms += ms;
+    for (sim::Window *w : d.top) {
+        if (w->appears_ms > 0 && d.now_ms >= static_cast<unsigned>(w->appears_ms)) {
+            w->gone = false;
+            w->appears_ms = 0;
+        }
+        if (w->goes_ms > 0 && d.now_ms >= static_cast<unsigned>(w->goes_ms)) {
+            w->gone = true;
+            for (sim::Window *c : w->children) c->gone = true;
+            w->goes_ms = 0;
+        }
+    }
+}
+
 sim::Window *window_of(platform::WindowHandle h) { return reinterpret_cast<sim::Window *>(h); }
 platform::WindowHandle handle_of(sim::Window *w) {
     return reinterpret_cast<platform::WindowHandle>(w);
@@ -107,6 +125,10 @@ const char *message_name(unsigned m) {
     }
 }
 
+// The process that made every window of a scenario (the fixture's, under
+// Wine); a scenario writes {pid} for it.
+const unsigned kSimulatedPid = 1234;
+
 // Set by the calls that fail, as Windows keeps it per thread.
 unsigned last_error = 0;
 
@@ -130,7 +152,7 @@ std::string message_text(unsigned message, uintptr_t wparam, intptr_t lparam) {
 void receive(sim::Window *w, unsigned message, uintptr_t wparam, intptr_t lparam) {
     w->received.push_back(message_text(message, wparam, lparam));
     // A vanishing window destroys itself while it handles its first message.
-    if (w->vanishes) destroy(w);
+    if (w->vanishes || (w->closes && message == platform::WM_CLOSE)) destroy(w);
     // The scenario's windows are one program's: when it ends, all are gone.
     if (w->exits && message == platform::WM_ENDSESSION)
         for (sim::Window *t : desktop().top) destroy(t);
@@ -139,6 +161,15 @@ void receive(sim::Window *w, unsigned message, uintptr_t wparam, intptr_t lparam
 // A message that a hung window's thread takes, to handle if it wakes.
 void hand_over(sim::Window *w, unsigned message, uintptr_t wparam, intptr_t lparam) {
     w->queued.push_back(message_text(message, wparam, lparam));
+}
+
+// A callback's value as the trace shows it: a window by its name, a small
+// number as itself, an address (which differs from run to run) as such.
+std::string value_text(intptr_t value) {
+    for (const auto &w : desktop().all)
+        if (value == reinterpret_cast<intptr_t>(w.get())) return w->id;
+    if (value > -65536 && value < 65536) return std::to_string(value);
+    return "an address";
 }
 
 // Windows enumerates descendants depth first, each before its own children.
@@ -242,6 +273,7 @@ int show_window_within(WindowHandle h, int command, unsigned timeout_ms) {
         if (w->stalls) w->hung = w->wakes = true;
         w->stalls = false;
         w->queued_shows.push_back(command);
+        advance(timeout_ms);
         done = 0;
     } else if (w && w->vanishes) {
         destroy(w); // while it handles the command's first message
@@ -262,23 +294,52 @@ int ShowWindowAsync(WindowHandle h, int command) {
     return w != nullptr;
 }
 
-// How the window's program takes a message sent to it and waited for.
-SendOutcome deliver(sim::Window *w, unsigned message, uintptr_t wparam, uintptr_t *answer) {
+// How the window's program takes a message sent to it and waited for, and
+// how long the wait for its answer lasts.
+SendOutcome deliver(sim::Window *w, unsigned message, uintptr_t wparam, const AnswerWait &wait,
+                    uintptr_t *answer) {
+    const unsigned judged_hung = kHungBoundMs + kHungConfirmMs;
+    // Until the bound: what a program that never answers costs.
+    auto no_answer = [&](unsigned after_ms) {
+        advance(after_ms < wait.bound_ms ? after_ms : wait.bound_ms);
+        return kUnanswered;
+    };
     if (!w) return kGone;
     if (w->refuses) return kRefused; // refused at once, never received
-    if (w->drops) return kUnanswered; // lost on the way: nothing arrives, nothing answers
+    if (w->drops) return no_answer(wait.bound_ms); // lost on the way: nothing answers
     if (w->hung) {
         hand_over(w, message, wparam, 0); // its thread takes it if it wakes
-        return kUnanswered;
+        return no_answer(wait.hung_ends ? judged_hung : wait.bound_ms);
     }
     receive(w, message, wparam, 0);
     if (message == WM_QUERYENDSESSION) {
-        // Busy past the hung bound: judged hung while it handles the query.
-        if (w->busy_seconds * 1000u >= kHungBoundMs + kHungConfirmMs) {
-            w->hung = w->wakes = true;
-            return kUnanswered;
+        if (w->saves_seconds > 0) {
+            // Gone, its thread hung behind a window of its own.
+            destroy(w);
+            w->hung = true;
+            return no_answer(wait.hung_ends ? judged_hung : w->saves_seconds * 1000u);
         }
-        if (w->ponders) return kUnanswered;
+        // Busy past the hung bound: judged hung while it handles the query.
+        const unsigned busy = w->busy_seconds * 1000u;
+        if (busy >= judged_hung && wait.hung_ends) {
+            w->hung = w->wakes = true;
+            return no_answer(judged_hung);
+        }
+        if (busy > wait.bound_ms) return no_answer(busy);
+        advance(busy);
+        // A question on the screen holds the wait, unless it is bounded.
+        const unsigned asks = w->asks_seconds * 1000u;
+        if (asks > wait.bound_ms && !wait.longer_while_asking) return no_answer(asks);
+        advance(asks);
+        if (w->ponders) return no_answer(wait.bound_ms);
+    }
+    if (message == WM_ENDSESSION && w->cleans_seconds > 0) {
+        const unsigned cleaning = w->cleans_seconds * 1000u;
+        if (cleaning >= judged_hung && wait.hung_ends) return no_answer(judged_hung);
+        if (cleaning > wait.bound_ms) return no_answer(cleaning);
+        advance(cleaning);
+        for (sim::Window *t : desktop().top) destroy(t); // its program ends
+        return kGone;
     }
     // A program that ended while it handled the message never answered.
     if (w->gone && w->exits) return kGone;
@@ -289,17 +350,19 @@ SendOutcome deliver(sim::Window *w, unsigned message, uintptr_t wparam, uintptr_
 }
 
 SendOutcome send_awaiting_answer(WindowHandle h, unsigned message, uintptr_t wparam,
-                                 unsigned answer_bound_ms, uintptr_t *answer) {
+                                 const AnswerWait &wait, uintptr_t *answer) {
     uintptr_t a = 0;
-    const SendOutcome outcome = deliver(live(h), message, wparam, &a);
+    const SendOutcome outcome = deliver(live(h), message, wparam, wait, &a);
     static const char *const outcomes[] = {"answered", "gone", "refused", "unanswered"};
     std::string result = outcomes[outcome];
     if (outcome == kAnswered) {
         *answer = a;
         result += " " + std::to_string(a);
     }
-    trace("send_awaiting_answer(%s, %s, %lu, %u ms) = %s", name(h), message_name(message),
-          static_cast<unsigned long>(wparam), answer_bound_ms, result.c_str());
+    trace("send_awaiting_answer(%s, %s, %lu, %u ms%s%s) = %s", name(h), message_name(message),
+          static_cast<unsigned long>(wparam), wait.bound_ms,
+          wait.longer_while_asking ? "" : " at most", wait.hung_ends ? "" : ", even if hung",
+          result.c_str());
     return outcome;
 }
 
@@ -318,11 +381,180 @@ int SendNotifyMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intpt
 int stays_hung(WindowHandle h) {
     const sim::Window *w = live(h);
     const int hung = w && w->hung;
+    if (hung) advance(kHungConfirmMs);
     trace("stays_hung(%s) = %d", name(h), hung);
     return hung;
 }
 
+unsigned window_thread(WindowHandle h) {
+    const sim::Window *w = live(h);
+    const unsigned thread = w ? w->thread : 0;
+    trace("window_thread(%s) = %u", name(h), thread);
+    return thread;
+}
+
+// Reading the clock changes nothing: it leaves no trace line.
+unsigned tick_ms() { return desktop().now_ms; }
+
+void sleep_ms(unsigned ms) {
+    trace("sleep_ms(%u)", ms);
+    advance(ms);
+}
+
+void console_windows(WindowHandle *console, WindowHandle *terminal) {
+    *console = *terminal = nullptr;
+    for (sim::Window *w : desktop().top) {
+        if (w->console) *console = handle_of(w);
+        if (w->terminal) *terminal = handle_of(w);
+    }
+    trace("console_windows() = %s %s", name(*console), name(*terminal));
+}
+
 unsigned GetLastError() { return last_error; }
+
+namespace {
+
+// What Windows-1252 has at 0x80 to 0x9F (0: nothing).
+const uint16_t kWindows1252[32] = {
+    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0, 0x017D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013,
+    0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+
+// Bytes in the desktop's code page (UTF-8 or Windows-1252) as UTF-16.
+std::u16string utf16_of(const std::string &bytes) {
+    std::u16string out;
+    const bool utf8 = desktop().utf8_titles;
+    for (size_t i = 0; i < bytes.size();) {
+        unsigned c = static_cast<unsigned char>(bytes[i++]);
+        if (!utf8 || c < 0x80) {
+            out += static_cast<char16_t>(c >= 0x80 && c < 0xA0 && kWindows1252[c - 0x80]
+                                             ? kWindows1252[c - 0x80]
+                                             : c);
+            continue;
+        }
+        const int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        c &= 0x3F >> more;
+        for (int k = 0; k < more && i < bytes.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(bytes[i++]) & 0x3F);
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}
+
+// Copies UTF-16 text as the system's W calls do; returns the units copied.
+int copy_utf16(const std::u16string &text, uint16_t *buffer, int size) {
+    if (size <= 0) return 0;
+    const int n = static_cast<int>(text.size()) < size - 1 ? static_cast<int>(text.size())
+                                                           : size - 1;
+    for (int i = 0; i < n; ++i) buffer[i] = text[i];
+    buffer[n] = 0;
+    return n;
+}
+
+// Upper case for the letters the scenarios use: ASCII, Latin-1, Greek and
+// Cyrillic.
+uint16_t upper(uint16_t c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
+        return static_cast<uint16_t>(c - 0x20);
+    if (c >= 0x450 && c <= 0x45F) return static_cast<uint16_t>(c - 0x50);
+    return c;
+}
+
+const char *const kFixtureClass = "QuillexFixtureWindow"; // as the fixture makes them
+
+std::string utf8_of(const uint16_t *text) {
+    std::string s;
+    for (; *text; ++text) s += *text < 0x80 ? static_cast<char>(*text) : '?';
+    return s;
+}
+
+} // namespace
+
+int GetWindowTextLengthW(WindowHandle h) {
+    const sim::Window *w = live(h);
+    const int length = w ? static_cast<int>(utf16_of(w->title).size()) : 0;
+    trace("GetWindowTextLengthW(%s) = %d", name(h), length);
+    return length;
+}
+
+int GetWindowTextW(WindowHandle h, uint16_t *buffer, int size) {
+    const sim::Window *w = live(h);
+    const int copied = copy_utf16(w ? utf16_of(w->title) : std::u16string(), buffer, size);
+    trace("GetWindowTextW(%s, %d) = %d", name(h), size, copied);
+    return copied;
+}
+
+int GetClassNameW(WindowHandle h, uint16_t *buffer, int size) {
+    const sim::Window *w = live(h);
+    std::u16string name_text;
+    for (const char *c = w ? kFixtureClass : ""; *c; ++c) name_text += static_cast<char16_t>(*c);
+    const int copied = copy_utf16(name_text, buffer, size);
+    trace("GetClassNameW(%s) = %s", name(h), quoted(utf8_of(buffer).c_str()).c_str());
+    return copied;
+}
+
+unsigned window_process(WindowHandle h, uint16_t *buffer, int size) {
+    const sim::Window *w = live(h);
+    std::u16string program;
+    for (const char *c = w ? "fixture.exe" : ""; *c; ++c) program += static_cast<char16_t>(*c);
+    copy_utf16(program, buffer, size);
+    const unsigned pid = w ? kSimulatedPid : 0;
+    trace("window_process(%s) = %u %s", name(h), pid, quoted(utf8_of(buffer).c_str()).c_str());
+    return pid;
+}
+
+WindowHandle window_owner(WindowHandle h) {
+    const sim::Window *w = live(h);
+    WindowHandle owner = nullptr;
+    if (w && !w->owner_id.empty())
+        for (const auto &o : desktop().all)
+            if (o->id == w->owner_id && !o->gone) owner = handle_of(o.get());
+    trace("window_owner(%s) = %s", name(h), name(owner));
+    return owner;
+}
+
+int IsWindowEnabled(WindowHandle h) {
+    const sim::Window *w = live(h);
+    const int enabled = w && !w->disabled;
+    trace("IsWindowEnabled(%s) = %d", name(h), enabled);
+    return enabled;
+}
+
+int IsHungAppWindow(WindowHandle h) {
+    const sim::Window *w = live(h);
+    const int hung = w && w->hung;
+    trace("IsHungAppWindow(%s) = %d", name(h), hung);
+    return hung;
+}
+
+WindowHandle top_level_window(uint32_t number) {
+    WindowHandle found = nullptr;
+    for (sim::Window *w : desktop().top)
+        if (!w->gone && w->number == number) found = handle_of(w);
+    trace("top_level_window(0x%08X) = %s", number, name(found));
+    return found;
+}
+
+uint32_t handle_number(WindowHandle h) { return h ? window_of(h)->number : 0; }
+
+int ansi_to_utf16(const char *text, uint16_t *buffer, int size) {
+    const std::u16string wide_text = utf16_of(text);
+    if (!buffer) return static_cast<int>(wide_text.size());
+    return copy_utf16(wide_text, buffer, size);
+}
+
+bool same_ignoring_case(const uint16_t *a, int a_length, const uint16_t *b, int b_length) {
+    if (a_length != b_length) return false;
+    for (int i = 0; i < a_length; ++i)
+        if (upper(a[i]) != upper(b[i])) return false;
+    return true;
+}
 
 unsigned GetACP() {
     // Titles in UTF-8 are read as the UTF-8 build reads them.
@@ -344,13 +576,13 @@ int PostMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lp
 }
 
 int EnumWindows(WindowCallback callback, intptr_t value) {
-    trace("EnumWindows(callback, %ld)", static_cast<long>(value));
+    trace("EnumWindows(callback, %s)", value_text(value).c_str());
     enumerate(desktop().top, callback, value, false);
     return 1;
 }
 
 int EnumChildWindows(WindowHandle parent, WindowCallback callback, intptr_t value) {
-    trace("EnumChildWindows(%s, callback, %ld)", name(parent), static_cast<long>(value));
+    trace("EnumChildWindows(%s, callback, %s)", name(parent), value_text(value).c_str());
     // Without a parent Windows enumerates the top-level windows, as
     // EnumWindows does; with one, every descendant of the parent.
     if (parent) {
@@ -454,6 +686,12 @@ void exit_process(int code) {
         }
         for (const std::string &m : w->received) trace("received %s %s", w->id.c_str(), m.c_str());
     }
+    // How long the run took on the virtual clock, for a scenario's seconds
+    // line, and the handles and process that a scenario's {ID} and {pid}
+    // stand for.
+    if (d.now_ms) trace("elapsed %u ms", d.now_ms);
+    for (const auto &w : d.all) trace("handle %s 0x%08X", w->id.c_str(), w->number);
+    trace("pid %u", kSimulatedPid);
     for (sim::Window *w : desktop().top) {
         static const char *const placements[] = {"normal", "minimized", "maximized"};
         if (w->gone)

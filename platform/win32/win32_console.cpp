@@ -1,6 +1,6 @@
-// The console: single key presses from its keyboard, echoed on it; its
-// output code page for the UTF-8 build; and its state given back however the
-// program ends. Keys are read from the console input device itself, so
+// The console: single key presses from its keyboard, echoed on it; the
+// UTF-8 build's output shown on it as UTF-16; and its input mode given back
+// however the program ends. Keys are read from the console input device itself, so
 // redirected standard input does not answer the questions.
 // platform.h comes first: windows.h turns the SW_ and WM_ names into macros.
 // stdio.h comes before windows.h, which would otherwise make fprintf
@@ -20,39 +20,99 @@
 namespace {
 
 // Where the program's code page is UTF-8 (the UTF-8 build declares it), a
-// console shows its titles right only while its own output code page is
-// UTF-8 too: switch it for the run and give it back at the end.
-volatile LONG code_page_to_restore = 0;
-bool output_held_back = false;
+// console would show its bytes in the console's own code page. Rather than
+// switch that code page for the run (a process that is killed never gives
+// it back), what the program writes to a console goes into a pipe, and a
+// thread of ours hands it to the console as UTF-16, each character whole.
+// Output to a file or pipe stays bytes.
+struct Relay {
+    HANDLE pipe;      // the reading end
+    HANDLE console;   // where the text is shown
+    HANDLE wake;      // output is waiting
+    HANDLE served;    // the thread has caught up with a request
+    volatile LONG requested, done;
+};
+Relay relay = {nullptr, nullptr, nullptr, nullptr, 0, 0};
 
-bool switch_console_to_utf8() {
-    if (GetACP() != CP_UTF8) return false;
-    DWORD mode;
-    if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) return false;
-    const UINT current = GetConsoleOutputCP();
-    if (current != CP_UTF8) {
-        // Known to the control handler before the switch.
-        InterlockedExchange(&code_page_to_restore, static_cast<LONG>(current));
-        if (!SetConsoleOutputCP(CP_UTF8)) {
-            InterlockedExchange(&code_page_to_restore, 0);
-            return false;
+// The length of the text up to a character that its last bytes begin but
+// do not finish, kept for the next read.
+DWORD whole_characters(const char *bytes, DWORD length) {
+    DWORD start = length;
+    while (start > 0 && length - start < 3 &&
+           (static_cast<unsigned char>(bytes[start - 1]) & 0xC0) == 0x80)
+        --start;
+    if (start == 0) return length;
+    const unsigned char lead = static_cast<unsigned char>(bytes[start - 1]);
+    const DWORD needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return length - (start - 1) < needed ? start - 1 : length;
+}
+
+DWORD WINAPI relay_output(LPVOID) {
+    char bytes[4096];
+    wchar_t text[4096];
+    DWORD held = 0;
+    for (;;) {
+        // A request is served by a look at the pipe that began after it
+        // and found the pipe empty: everything written before it is shown.
+        const LONG asked = InterlockedCompareExchange(&relay.requested, 0, 0);
+        DWORD waiting = 0;
+        if (!PeekNamedPipe(relay.pipe, nullptr, 0, nullptr, &waiting, nullptr)) return 0;
+        if (waiting == 0) {
+            InterlockedExchange(&relay.done, asked);
+            SetEvent(relay.served);
+            WaitForSingleObject(relay.wake, 50);
+            continue;
         }
+        DWORD got = 0;
+        if (!ReadFile(relay.pipe, bytes + held, sizeof bytes - held, &got, nullptr)) return 0;
+        const DWORD length = held + got, whole = whole_characters(bytes, length);
+        const int units = MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(whole), text,
+                                              sizeof text / sizeof text[0]);
+        DWORD written;
+        if (units > 0) WriteConsoleW(relay.console, text, static_cast<DWORD>(units), &written, nullptr);
+        held = length - whole;
+        memmove(bytes, bytes + whole, held);
     }
-    // Some C libraries convert console output through their own locale in
-    // text mode, and a character whose bytes reach the console in separate
-    // writes shows as two unknown ones: write bytes as they are, each line
-    // whole (write_out_console_output). A console starts a new line at a
-    // line feed all the same.
-    _setmode(_fileno(stdout), _O_BINARY);
-    setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-    output_held_back = true;
+}
+
+bool is_console(HANDLE handle) {
+    DWORD mode;
+    return GetConsoleMode(handle, &mode) != 0;
+}
+
+// Sends standard output and standard error, where they are the console,
+// through the relay.
+bool relay_console_output() {
+    if (GetACP() != CP_UTF8) return false;
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
+    const bool out_shown = is_console(out), err_shown = is_console(err);
+    if (!out_shown && !err_shown) return false;
+    HANDLE write_end;
+    relay.console = out_shown ? out : err;
+    relay.wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    relay.served = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!relay.wake || !relay.served || !CreatePipe(&relay.pipe, &write_end, nullptr, 1 << 16))
+        return false;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(write_end), _O_WRONLY);
+    if (fd < 0 || !CreateThread(nullptr, 0, relay_output, nullptr, 0, nullptr)) return false;
+    if (out_shown) {
+        _dup2(fd, _fileno(stdout));
+        setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+    }
+    if (err_shown) _dup2(fd, _fileno(stderr));
     return true;
 }
+
+const bool relaying = relay_console_output();
 
 // The console's input mode while a key read has it at 0, for the control
 // handler; the mode is stored before the handle that says a read is on.
 volatile LONG input_mode_to_restore = 0;
 PVOID volatile input_being_read = INVALID_HANDLE_VALUE;
+// Once the control handler runs, no question starts: the handler gives the
+// input mode back last, and a read must not set it to 0 after that.
+CRITICAL_SECTION question_lock;
+bool ending = false;
 
 DWORD WINAPI flush_output(LPVOID) {
     fflush(stdout);
@@ -63,29 +123,30 @@ DWORD WINAPI flush_output(LPVOID) {
 // the process at once, with the exit code the system's own handling gives.
 // The system waits for this handler without limit, and the main thread may
 // be stuck in a write (a paused or full pipe, a selection on the console)
-// holding standard output's lock: the console is given back first, then
-// output to a file or pipe is flushed on a thread that is waited for only
-// briefly. Nothing more is written to a console: each line there is out
-// already, or lost with the run.
+// holding standard output's lock: output to a file or pipe is flushed on a
+// thread that is waited for only briefly. Nothing more is written to a
+// console: each line there is out already, or lost with the run.
 BOOL WINAPI on_console_event(DWORD) {
-    restore_console();
-    DWORD mode;
-    if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) {
+    EnterCriticalSection(&question_lock);
+    ending = true;
+    LeaveCriticalSection(&question_lock);
+    if (!relaying && !is_console(GetStdHandle(STD_OUTPUT_HANDLE))) {
         if (HANDLE flusher = CreateThread(nullptr, 0, flush_output, nullptr, 0, nullptr))
             WaitForSingleObject(flusher, 1000);
     }
+    restore_console();
     TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
     return TRUE;
 }
 
-// The code page is switched only where Ctrl+C can give it back.
 bool set_up_console() {
+    InitializeCriticalSection(&question_lock);
     if (!SetConsoleCtrlHandler(on_console_event, TRUE)) {
-        fprintf(stderr, "Quillex: Ctrl+C cannot be watched for (error %lu); the console keeps "
-                        "its code page\n", GetLastError());
+        fprintf(stderr, "Quillex: console events cannot be watched for (error %lu); Ctrl+Break "
+                        "at a question would leave the console without its echo\n", GetLastError());
         return false;
     }
-    return switch_console_to_utf8();
+    return true;
 }
 
 const bool kConsoleSetUp = set_up_console();
@@ -185,7 +246,12 @@ void echo(const Key &key) {
 } // namespace
 
 void write_out_console_output() {
-    if (output_held_back) fflush(stdout);
+    if (!relaying) return;
+    fflush(stdout);
+    const LONG request = InterlockedIncrement(&relay.requested);
+    SetEvent(relay.wake);
+    while (InterlockedCompareExchange(&relay.done, 0, 0) - request < 0)
+        WaitForSingleObject(relay.served, INFINITE);
 }
 
 void restore_console() {
@@ -193,14 +259,12 @@ void restore_console() {
     if (input != INVALID_HANDLE_VALUE)
         SetConsoleMode(input, static_cast<DWORD>(
                                   InterlockedCompareExchange(&input_mode_to_restore, 0, 0)));
-    if (const LONG code_page = InterlockedCompareExchange(&code_page_to_restore, 0, 0))
-        SetConsoleOutputCP(static_cast<UINT>(code_page));
 }
 
 namespace platform {
 
 int read_console_key() {
-    fflush(stdout); // the question must be on screen before the key is read
+    write_out_console_output(); // the question must be on screen before the key is read
     if (kept_code >= 0) {
         const int code = kept_code;
         kept_code = -1;
@@ -215,11 +279,20 @@ int read_console_key() {
         CloseHandle(input);
         return -1;
     }
-    // No line input, no echo by the console, Ctrl+C as a plain key.
+    // No line input, no echo by the console, Ctrl+C as a plain key; known
+    // to the control handler before the mode is set, and never set once it
+    // is ending the process (it waits here for its end).
+    EnterCriticalSection(&question_lock);
+    if (ending) {
+        LeaveCriticalSection(&question_lock);
+        Sleep(INFINITE);
+    }
     InterlockedExchange(&input_mode_to_restore, static_cast<LONG>(previous_mode));
     InterlockedExchangePointer(&input_being_read, input);
-    if (!SetConsoleMode(input, 0)) {
-        InterlockedExchangePointer(&input_being_read, INVALID_HANDLE_VALUE);
+    const bool single_keys = SetConsoleMode(input, 0) != 0;
+    if (!single_keys) InterlockedExchangePointer(&input_being_read, INVALID_HANDLE_VALUE);
+    LeaveCriticalSection(&question_lock);
+    if (!single_keys) {
         static bool said = false;
         if (!said)
             fprintf(stderr, "Quillex: the console gives no single keys (error %lu): type the "
@@ -230,8 +303,10 @@ int read_console_key() {
         return answer;
     }
     const Key key = read_key(input);
+    EnterCriticalSection(&question_lock);
     SetConsoleMode(input, previous_mode);
     InterlockedExchangePointer(&input_being_read, INVALID_HANDLE_VALUE);
+    LeaveCriticalSection(&question_lock);
     CloseHandle(input);
     if (key.code >= 0) echo(key);
     return key.code;

@@ -125,13 +125,27 @@ bool shows_question(HWND window, DWORD thread, const ShownWindows &before) {
     return false;
 }
 
-// Sends, then waits for the answer: without limit while the program shows
-// a question (asking its user keeps a thread handling messages), at most
-// answer_bound_ms while it shows none, and no longer once its thread is
-// judged hung. (SMTO_NOTIMEOUTIFNOTHUNG would wait without limit for a
-// program that handles messages and never answers, and Wine ignores it.)
+// Whether the thread has stopped handling messages. The system judges a
+// thread by its windows: the window itself while it exists, else any other
+// window of its thread (a program may destroy its main window and go on in
+// one of its own, "Saving..."). A thread without windows cannot be judged.
+BOOL CALLBACK take_first(HWND window, LPARAM found) {
+    *reinterpret_cast<HWND *>(found) = window;
+    return FALSE;
+}
+
+bool thread_stays_hung(DWORD thread, HWND window) {
+    if (IsWindow(window)) return window_stays_hung(window);
+    HWND other = nullptr;
+    EnumThreadWindows(thread, take_first, reinterpret_cast<LPARAM>(&other));
+    return other && window_stays_hung(other);
+}
+
+// Sends, then waits for the answer as the wait says. (SMTO_NOTIMEOUTIFNOTHUNG
+// would wait without limit for a program that handles messages and never
+// answers, and Wine ignores it.)
 platform::SendOutcome send_awaiting(HWND window, UINT message, WPARAM wparam,
-                                    DWORD answer_bound_ms, DWORD_PTR *result) {
+                                    const platform::AnswerWait &wait, DWORD_PTR *result) {
     using platform::kAnswered, platform::kGone, platform::kRefused, platform::kUnanswered;
     // Whose thread it is, asked before anything is sent: a window that
     // destroys itself while it answers has none afterwards. A thread that
@@ -150,27 +164,27 @@ platform::SendOutcome send_awaiting(HWND window, UINT message, WPARAM wparam,
     platform::SendOutcome outcome;
     DWORD quiet_since = GetTickCount();
     for (;; MsgWaitForMultipleObjects(thread ? 1 : 0, &thread, FALSE, kPollMs, QS_ALLINPUT)) {
-        // The reply is handed to take_reply while this thread looks at its
-        // own messages.
+        // The peek itself hands the reply to take_reply. Nothing that
+        // arrives is dispatched: Quillex owns no window, and what another
+        // program posts to its thread (a timer with a function) is not
+        // Quillex's to run.
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        // A window destroyed while it handles the message still answers
-        // from its thread, unless its program ends first.
-        const bool exists = IsWindow(window) != FALSE;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
         if (reply.arrived) {
             *result = static_cast<DWORD_PTR>(reply.result);
             outcome = kAnswered;
         } else if (thread && WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
             outcome = kGone;
-        } else if (exists && window_stays_hung(window)) {
+        } else if (wait.hung_ends && thread_stays_hung(thread_id, window)) {
             outcome = kUnanswered; // hung with a question open too: no answer can come
-        } else if (shows_question(window, thread_id, before)) {
+        } else if (wait.longer_while_asking && shows_question(window, thread_id, before)) {
             quiet_since = GetTickCount(); // the bound runs only while none is open
             continue;
-        } else if (GetTickCount() - quiet_since < answer_bound_ms) {
+        } else if (GetTickCount() - quiet_since < wait.bound_ms) {
             continue;
         } else {
-            outcome = exists ? kUnanswered : kGone;
+            outcome = kUnanswered;
         }
         break;
     }
@@ -200,11 +214,10 @@ int ShowWindowAsync(WindowHandle window, int command) {
 }
 
 SendOutcome send_awaiting_answer(WindowHandle window, unsigned message, uintptr_t wparam,
-                                 unsigned answer_bound_ms, uintptr_t *answer) {
+                                 const AnswerWait &wait, uintptr_t *answer) {
     write_out_console_output();
     DWORD_PTR result = 0;
-    const SendOutcome outcome = send_awaiting(hwnd_of(window), message, wparam, answer_bound_ms,
-                                              &result);
+    const SendOutcome outcome = send_awaiting(hwnd_of(window), message, wparam, wait, &result);
     if (outcome == kAnswered) *answer = result;
     return outcome;
 }
@@ -245,6 +258,94 @@ int IsZoomed(WindowHandle window) { return ::IsZoomed(hwnd_of(window)); }
 int IsIconic(WindowHandle window) { return ::IsIconic(hwnd_of(window)); }
 int GetDlgCtrlID(WindowHandle window) { return ::GetDlgCtrlID(hwnd_of(window)); }
 
+unsigned window_thread(WindowHandle window) {
+    return window ? GetWindowThreadProcessId(hwnd_of(window), nullptr) : 0;
+}
+
+unsigned tick_ms() { return GetTickCount(); }
+
+void sleep_ms(unsigned ms) {
+    write_out_console_output();
+    Sleep(ms);
+}
+
+void console_windows(WindowHandle *console, WindowHandle *terminal) {
+    // Under a terminal such as Windows Terminal the console's window is a
+    // hidden stand-in, owned by the terminal's own window.
+    HWND own = GetConsoleWindow();
+    HWND root = own ? GetAncestor(own, GA_ROOTOWNER) : nullptr;
+    *console = handle_of(own);
+    *terminal = handle_of(root != own ? root : nullptr);
+}
+
+static_assert(sizeof(wchar_t) == sizeof(uint16_t), "UTF-16 text is wchar_t on Windows");
+
+wchar_t *wide(uint16_t *text) { return reinterpret_cast<wchar_t *>(text); }
+
+int GetWindowTextLengthW(WindowHandle window) { return ::GetWindowTextLengthW(hwnd_of(window)); }
+
+int GetWindowTextW(WindowHandle window, uint16_t *buffer, int size) {
+    write_out_console_output();
+    if (size > 0) buffer[0] = 0;
+    return ::GetWindowTextW(hwnd_of(window), wide(buffer), size);
+}
+
+int GetClassNameW(WindowHandle window, uint16_t *buffer, int size) {
+    if (size > 0) buffer[0] = 0;
+    return ::GetClassNameW(hwnd_of(window), wide(buffer), size);
+}
+
+unsigned window_process(WindowHandle window, uint16_t *name, int size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd_of(window), &pid);
+    name[0] = 0;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return pid;
+    wchar_t path[MAX_PATH * 2];
+    DWORD length = sizeof path / sizeof path[0];
+    if (QueryFullProcessImageNameW(process, 0, path, &length)) {
+        const wchar_t *file = path;
+        for (const wchar_t *p = path; *p; ++p)
+            if (*p == L'\\') file = p + 1;
+        lstrcpynW(wide(name), file, size);
+    }
+    CloseHandle(process);
+    return pid;
+}
+
+WindowHandle window_owner(WindowHandle window) {
+    return handle_of(GetWindow(hwnd_of(window), GW_OWNER));
+}
+
+int IsWindowEnabled(WindowHandle window) { return ::IsWindowEnabled(hwnd_of(window)); }
+int IsHungAppWindow(WindowHandle window) { return ::IsHungAppWindow(hwnd_of(window)); }
+
+WindowHandle top_level_window(uint32_t number) {
+    // Handles are 32 bits wide on every Windows; 64-bit code widens them
+    // with their sign.
+    HWND window = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(number)));
+    if (!IsWindow(window) || GetAncestor(window, GA_PARENT) != GetDesktopWindow()) return nullptr;
+    return handle_of(window);
+}
+
+uint32_t handle_number(WindowHandle window) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
+}
+
+int ansi_to_utf16(const char *text, uint16_t *buffer, int size) {
+    if (!buffer) return MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0) - 1;
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide(buffer), size);
+    if (n > 0) return n - 1;
+    buffer[0] = 0;
+    return 0;
+}
+
+bool same_ignoring_case(const uint16_t *a, int a_length, const uint16_t *b, int b_length) {
+    return CompareStringOrdinal(reinterpret_cast<const wchar_t *>(a), a_length,
+                                reinterpret_cast<const wchar_t *>(b), b_length,
+                                TRUE) == CSTR_EQUAL;
+}
+
 unsigned GetACP() { return ::GetACP(); }
 
 const char *GetCommandLineA() { return ::GetCommandLineA(); }
@@ -253,6 +354,7 @@ int argument_count(int argc, char **) { return argc; }
 
 void exit_process(int code) {
     fflush(stdout);
+    write_out_console_output();
     restore_console();
     exit(code);
 }

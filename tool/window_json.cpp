@@ -1,0 +1,99 @@
+// The JSON listing: one object per window, in ASCII whatever the code page,
+// titles whole; what a script reads without guessing an encoding. Strings
+// are escaped as Python's json.dumps escapes them with ensure_ascii.
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "window_tool.h"
+
+using namespace platform;
+
+namespace {
+
+enum { kNameSize = 260 };
+
+int objects = 0;
+
+void begin_object() { fputs(objects++ ? ",\n{" : "[\n{", stdout); }
+
+void print_string(const uint16_t *text, int length) {
+    putchar('"');
+    for (int i = 0; i < length; ++i) {
+        const unsigned c = text[i];
+        switch (c) {
+        case '"': fputs("\\\"", stdout); break;
+        case '\\': fputs("\\\\", stdout); break;
+        case '\b': fputs("\\b", stdout); break;
+        case '\f': fputs("\\f", stdout); break;
+        case '\n': fputs("\\n", stdout); break;
+        case '\r': fputs("\\r", stdout); break;
+        case '\t': fputs("\\t", stdout); break;
+        default:
+            if (c >= 0x20 && c <= 0x7E) putchar(static_cast<int>(c));
+            else printf("\\u%04x", c);
+        }
+    }
+    putchar('"');
+}
+
+int length_of(const uint16_t *text) {
+    int length = 0;
+    while (text[length]) ++length;
+    return length;
+}
+
+void print_handle(WindowHandle window) {
+    if (window) printf("\"0x%08X\"", static_cast<unsigned>(handle_number(window)));
+    else fputs("null", stdout);
+}
+
+const char *boolean(int value) { return value ? "true" : "false"; }
+
+// The class and the title, then whether the window is visible and enabled:
+// what top-level windows and children have in common.
+void print_class_title_states(WindowHandle window) {
+    uint16_t name[kNameSize];
+    GetClassNameW(window, name, kNameSize);
+    fputs(",\"class\":", stdout);
+    print_string(name, length_of(name));
+    const WideText title = wide_title(window);
+    fputs(",\"title\":", stdout);
+    print_string(title.text, title.length);
+    free(title.text);
+    printf(",\"visible\":%s,\"enabled\":%s", boolean(IsWindowVisible(window)),
+           boolean(IsWindowEnabled(window)));
+}
+
+} // namespace
+
+int json_top_window(WindowHandle window, intptr_t list_children) {
+    begin_object();
+    fputs("\"handle\":", stdout);
+    print_handle(window);
+    fputs(",\"owner\":", stdout);
+    print_handle(window_owner(window));
+    uint16_t program[kNameSize];
+    printf(",\"pid\":%u,\"process\":", window_process(window, program, kNameSize));
+    // null where Quillex may not open the process (another user's, say)
+    if (program[0]) print_string(program, length_of(program));
+    else fputs("null", stdout);
+    print_class_title_states(window);
+    printf(",\"minimized\":%s,\"maximized\":%s,\"responding\":%s}", boolean(IsIconic(window)),
+           boolean(IsZoomed(window)), boolean(!IsHungAppWindow(window)));
+    if (list_children) EnumChildWindows(window, json_child_window, reinterpret_cast<intptr_t>(window));
+    return 1;
+}
+
+int json_child_window(WindowHandle window, intptr_t parent) {
+    begin_object();
+    fputs("\"parent\":", stdout);
+    print_handle(reinterpret_cast<WindowHandle>(parent));
+    fputs(",\"handle\":", stdout);
+    print_handle(window);
+    printf(",\"id\":%d", GetDlgCtrlID(window));
+    print_class_title_states(window);
+    putchar('}');
+    return 1;
+}
+
+void end_json_listing() { fputs(objects ? "\n]\n" : "[]\n", stdout); }
