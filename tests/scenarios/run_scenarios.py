@@ -20,7 +20,10 @@ import tempfile
 EXPECTATION_KEYS = ("exit", "out", "err", "call", "received", "final")
 # What a scenario's desktop and run may say; anything else is a mistake.
 SETUP_KEYS = ("window", "child", "cmdline", "keys", "stdout", "titles", "build", "churn",
-              "unordered", "wine-skip", "native-skip", "windows-skip")
+              "unordered", "wine-skip", "native-skip", "windows-skip", "seconds", "startup")
+# A run of calls repeated (a wait that looks again and again) is written
+# once, then this line.
+REPEATED = "call (the %d calls above, %d times more)"
 
 
 def escape(data: bytes) -> str:
@@ -152,10 +155,82 @@ def run_native(exe, scenario):
             with open(trace_path, encoding="latin-1") as f:
                 trace = f.read().splitlines()
     lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err")
-    lines += ["call " + t for t in trace if not t.startswith(("received ", "final "))]
+    trailer = ("received ", "final ", "elapsed ", "handle ", "pid ")
+    lines += collapse_repeats(["call " + t for t in trace if not t.startswith(trailer)])
     lines += [t for t in trace if t.startswith("received ")]
     lines += [t for t in trace if t.startswith("final ")]
-    return lines
+    # The virtual clock, for the scenario's time bounds.
+    elapsed = [int(t.split()[1]) for t in trace if t.startswith("elapsed ")]
+    late = seconds_check(scenario, (elapsed[0] if elapsed else 0) / 1000.0)
+    return lines + ([late] if late else []), host_names(trace)
+
+
+def host_names(lines):
+    """What a scenario's {ID} and {pid} stand for on this host, from its
+    "handle ID 0x..." and "pid N" lines."""
+    names = {}
+    for line in lines:
+        words = line.split()
+        if len(words) == 3 and words[0] == "handle":
+            names["{%s}" % words[1]] = words[2]
+        elif len(words) == 2 and words[0] == "pid":
+            names["{pid}"] = words[1]
+    return names
+
+
+def with_names(lines, names):
+    """The lines with each {ID} and {pid} put in as the host numbered them."""
+    out = []
+    for line in lines:
+        for name, value in names.items():
+            line = line.replace(name, value)
+        out.append(line)
+    return out
+
+
+def as_names(lines, names):
+    """The reverse of with_names, for written expectations: a handle's
+    number as its {ID}, a process id as {pid} where JSON shows one."""
+    out = []
+    for line in lines:
+        if line.startswith(("out ", "err ")):
+            for name, value in names.items():
+                line = (line.replace('"pid":%s,' % value, '"pid":{pid},') if name == "{pid}"
+                        else line.replace(value, name))
+        out.append(line)
+    return out
+
+
+def collapse_repeats(calls, longest=4):
+    """The call lines with each run of a repeated group of up to `longest`
+    lines written once, followed by a REPEATED line."""
+    out, i = [], 0
+    while i < len(calls):
+        for size in range(1, longest + 1):
+            group = calls[i:i + size]
+            times = 1
+            while calls[i + times * size:i + (times + 1) * size] == group:
+                times += 1
+            if times >= 3:
+                out += group + [REPEATED % (size, times - 1)]
+                i += times * size
+                break
+        else:
+            out.append(calls[i])
+            i += 1
+    return out
+
+
+def seconds_check(scenario, seconds):
+    """A line that fails the run when it did not end within the scenario's
+    seconds MIN MAX, or None."""
+    bounds = scenario.option("seconds")
+    if bounds is None:
+        return None
+    low, high = map(float, bounds.split())
+    if low <= seconds <= high:
+        return None
+    return "ran %.1f s, not %s to %s s" % (seconds, bounds.split()[0], bounds.split()[1])
 
 
 def compare(name, expected, actual):
@@ -184,13 +259,13 @@ def main():
             print("SKIP %s: %s" % (os.path.basename(path), s.option("native-skip")))
             skipped += 1
             continue
-        actual = run_native(os.path.abspath(args.exe), s)
+        actual, names = run_native(os.path.abspath(args.exe), s)
         if args.update:
             with open(path, "w", encoding="latin-1") as f:
-                f.write("\n".join(s.setup + [""] + actual) + "\n")
+                f.write("\n".join(s.setup + [""] + as_names(actual, names)) + "\n")
             print("updated %s" % path)
             continue
-        if compare(os.path.basename(path), [l for l in s.expected if l], actual):
+        if compare(os.path.basename(path), with_names([l for l in s.expected if l], names), actual):
             passed += 1
         else:
             failed += 1

@@ -4,7 +4,7 @@
 // character. Afterwards it reports what the console shows (the echoes) and
 // how many input records were left unread. No terminal is needed.
 //
-//     console_typist.exe KEYS SCREEN PROGRAM [ARGUMENT...]
+//     console_typist.exe [--title TITLE] KEYS SCREEN PROGRAM [ARGUMENT...]
 //
 // KEYS holds one key a line, each written as a press and a release:
 //     char HH     the character HH (hexadecimal)
@@ -142,6 +142,12 @@ void write_screen(const char *path, DWORD left) {
 } // namespace
 
 int main(int argc, char **argv) {
+    const char *title = "";
+    if (argc > 2 && strcmp(argv[1], "--title") == 0) {
+        title = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 4) {
         fprintf(stderr, "usage: console_typist KEYS SCREEN PROGRAM [ARGUMENT...]\n");
         return 250;
@@ -161,8 +167,9 @@ int main(int argc, char **argv) {
         return 251;
     }
     // Untitled, the console's window gets no line in listings. (Hiding it
-    // would activate another window, which then comes first.)
-    SetConsoleTitleA("");
+    // would activate another window, which then comes first.) A scenario
+    // that lists it gives it a title.
+    SetConsoleTitleA(title);
     EnumWindows(lower_console_window, GetWindowThreadProcessId(GetConsoleWindow(), nullptr));
     SetConsoleCtrlHandler(ignore_event, TRUE);
     HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,

@@ -2,7 +2,7 @@
 // windows, records the messages of interest that they receive, and reports
 // them with the windows' final states when told to stop.
 //
-//     fixture.exe SCENARIO READY_FILE STOP_FILE REPORT_FILE
+//     fixture.exe SCENARIO READY_FILE STOP_FILE REPORT_FILE [START_FILE]
 //
 // The windows are created from the scenario's window and child lines; READY_FILE
 // is written once they exist. When STOP_FILE appears the report is written:
@@ -17,6 +17,10 @@
 // first show command. One that "asks" shows a modal dialog before it
 // answers the end-of-session query, one that is "busy" sleeps there first,
 // and one that "ponders" handles messages there until STOP_FILE appears.
+// One that "saves" destroys itself in that query and sleeps behind a window
+// of its own; one that "cleans" sleeps in WM_ENDSESSION, then ends the
+// program. Windows that "appear" or "go" do so a while after START_FILE
+// appears; a "console" window is the test's own console, not made here.
 //
 // A "churn" line keeps creating and destroying other top-level windows and
 // child controls while the program runs (fixture_churn.cpp); "unordered"
@@ -149,15 +153,37 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     if (!w) return DefWindowProcW(hwnd, message, wparam, lparam);
     // A vanishing window destroys itself while it handles its first message.
     if (vanish) DestroyWindow(hwnd);
-    if (message == WM_ENDSESSION && w->exits) {
-        // The program ends here, before it answers: every window goes with it.
+    if (message == WM_ENDSESSION && (w->exits || w->cleans_seconds > 0)) {
+        // The program ends here, before it answers (after cleaning up for a
+        // while, without looking at its messages): every window goes with it.
+        if (w->cleans_seconds > 0) Sleep(static_cast<DWORD>(w->cleans_seconds) * 1000);
         EnterCriticalSection(&lock);
         for (sim::Window *t : the_desktop->top) t->gone = true;
         LeaveCriticalSection(&lock);
         write_report(*the_desktop, Churned{0, 0}, report_path);
         ExitProcess(0);
     }
-    // Closing is only recorded: the window stays for the final report.
+    // Closing is only recorded, and the window stays for the final report,
+    // but for one that "closes".
+    if (message == WM_CLOSE && w->closes) {
+        EnterCriticalSection(&lock);
+        w->gone = true;
+        LeaveCriticalSection(&lock);
+        DestroyWindow(hwnd);
+        return 0;
+    }
+    if (message == WM_QUERYENDSESSION && w->saves_seconds > 0) {
+        // Its main window goes; the program goes on saving behind a window
+        // of its own, without looking at its messages.
+        EnterCriticalSection(&lock);
+        w->gone = true;
+        LeaveCriticalSection(&lock);
+        DestroyWindow(hwnd);
+        CreateWindowExW(0, L"QuillexFixtureWindow", L"Saving", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                        20, 20, 200, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        Sleep(static_cast<DWORD>(w->saves_seconds) * 1000);
+        return 0;
+    }
     if (message == WM_QUERYENDSESSION) {
         // Saving first, without looking at its messages; then asking; or
         // handling messages without ever answering while the run lasts.
@@ -194,7 +220,13 @@ HWND create(sim::Window *w, HWND parent) {
     if (w->placement == sim::MINIMIZED) style |= WS_MINIMIZE;
     if (w->placement == sim::MAXIMIZED) style |= WS_MAXIMIZE;
     if (parent && !w->visible) style &= ~WS_VISIBLE;
+    if (w->disabled) style |= WS_DISABLED;
+    // A top-level window's owner is made first (main() sees to it).
+    if (!parent && !w->owner_id.empty())
+        for (const auto &o : the_desktop->all)
+            if (o->id == w->owner_id && hwnd_of.count(o.get())) parent = hwnd_of[o.get()];
     HWND h = create_window(w, style, parent);
+    if (!w->parent) parent = nullptr; // owned, not a child: shown as a top-level window
     EnterCriticalSection(&lock);
     model_of[h] = w;
     hwnd_of[w] = h;
@@ -255,6 +287,8 @@ void write_report(const sim::Desktop &d, Churned churned, const char *path) {
     for (const auto &w : d.all)
         for (const std::string &m : w->received) fprintf(f, "received %s %s\n", w->id.c_str(), m.c_str());
     for (const sim::Window *w : d.top) {
+        // The console is the test's own, and gone with it by now.
+        if (w->console) continue;
         HWND h = hwnd_of[w];
         if (w->gone) {
             fprintf(f, "final %s gone\n", w->id.c_str());
@@ -280,23 +314,52 @@ BOOL CALLBACK collect_window(HWND h, LPARAM list) {
     return TRUE;
 }
 
-// Whether the scenario's top-level windows come first, in scenario order.
+// The top-level windows made at the start, in scenario order: not those
+// that appear later, nor the console the test gives the program.
+std::vector<HWND> standing(const sim::Desktop &d) {
+    std::vector<HWND> made;
+    for (const sim::Window *w : d.top)
+        if (hwnd_of.count(w)) made.push_back(hwnd_of[w]);
+    return made;
+}
+
+// Whether those windows come first, in scenario order.
 bool in_scenario_order(const sim::Desktop &d) {
     std::vector<HWND> seen;
     EnumWindows(collect_window, reinterpret_cast<LPARAM>(&seen));
-    if (seen.size() != d.top.size()) return false;
-    for (size_t i = 0; i < seen.size(); ++i)
-        if (seen[i] != hwnd_of[d.top[i]]) return false;
-    return true;
+    return seen == standing(d);
+}
+
+// Windows that appear or go a while after the program under test starts
+// (when the test makes START_FILE).
+void come_and_go(const sim::Desktop &d, DWORD since) {
+    const DWORD now = GetTickCount() - since;
+    for (sim::Window *w : d.top) {
+        if (w->appears_ms > 0 && now >= static_cast<DWORD>(w->appears_ms)) {
+            w->appears_ms = 0;
+            create(w, nullptr);
+            EnterCriticalSection(&lock);
+            w->gone = false;
+            LeaveCriticalSection(&lock);
+        }
+        if (w->goes_ms > 0 && now >= static_cast<DWORD>(w->goes_ms)) {
+            w->goes_ms = 0;
+            EnterCriticalSection(&lock);
+            w->gone = true;
+            LeaveCriticalSection(&lock);
+            DestroyWindow(hwnd_of[w]);
+        }
+    }
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 5) {
-        fprintf(stderr, "usage: fixture SCENARIO READY STOP REPORT\n");
+    if (argc != 5 && argc != 6) {
+        fprintf(stderr, "usage: fixture SCENARIO READY STOP REPORT [START]\n");
         return 2;
     }
+    const char *start_path = argc == 6 ? argv[5] : nullptr;
     InitializeCriticalSection(&lock);
     ordered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -317,8 +380,15 @@ int main(int argc, char **argv) {
     wc.lpszClassName = L"QuillexFixtureWindow";
     RegisterClassW(&wc);
 
-    for (sim::Window *w : desktop.top) {
-        if (w->hung || w->stalls) {
+    // Owners before the windows they own.
+    std::vector<sim::Window *> order;
+    for (sim::Window *w : desktop.top)
+        if (w->owner_id.empty()) order.push_back(w);
+    for (sim::Window *w : desktop.top)
+        if (!w->owner_id.empty()) order.push_back(w);
+    for (sim::Window *w : order) {
+        if (w->gone || w->console) continue; // made later, or not ours to make
+        if (w->hung || w->stalls || w->saves_seconds > 0) {
             CreateThread(nullptr, 0, own_thread, w, 0, nullptr);
             while (true) {
                 EnterCriticalSection(&lock);
@@ -339,10 +409,10 @@ int main(int argc, char **argv) {
          ++attempt) {
         pump_messages();
         HWND above = HWND_TOP;
-        for (sim::Window *w : desktop.top) {
-            SetWindowPos(hwnd_of[w], above, 0, 0, 0, 0,
+        for (HWND h : standing(desktop)) {
+            SetWindowPos(h, above, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
-            above = hwnd_of[w];
+            above = h;
         }
         pump_messages();
         Sleep(20);
@@ -360,10 +430,30 @@ int main(int argc, char **argv) {
     }
     if (desktop.churn) start_churn();
 
-    if (FILE *ready = fopen(argv[2], "w")) fclose(ready);
+    // The handles a scenario's {ID} stands for, and the process its {pid};
+    // the file appears whole.
+    const std::string part = std::string(argv[2]) + ".part";
+    if (FILE *ready = fopen(part.c_str(), "w")) {
+        for (const auto &w : desktop.all)
+            if (hwnd_of.count(w.get()))
+                fprintf(ready, "handle %s 0x%08lX\n", w->id.c_str(),
+                        static_cast<unsigned long>(reinterpret_cast<uintptr_t>(hwnd_of[w.get()]) &
+                                                   0xFFFFFFFFu));
+        fprintf(ready, "pid %lu\n", static_cast<unsigned long>(GetCurrentProcessId()));
+        fclose(ready);
+        MoveFileA(part.c_str(), argv[2]);
+    }
+    DWORD started_at = 0;
+    bool started = false;
     for (;;) {
         pump_messages();
         if (stop_asked()) break;
+        if (!started && start_path &&
+            GetFileAttributesA(start_path) != INVALID_FILE_ATTRIBUTES) {
+            started = true;
+            started_at = GetTickCount();
+        }
+        if (started) come_and_go(desktop, started_at);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
     SetEvent(wake);

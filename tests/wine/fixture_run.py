@@ -13,11 +13,15 @@ import argparse
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 
 from winehost import (DEFAULT_PREFIX, WineError, enter_namespace_for, needs_wine, pe_arch,
                       winpath)
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scenarios"))
+from run_scenarios import host_names  # noqa: E402
 
 READY_SECONDS = 30
 
@@ -68,20 +72,26 @@ def suite_arguments(suite, wine_only=None, more=()):
     return args, name
 
 
-def quillex_argv(build, command_line, folder):
+# The show commands a scenario's startup line may name (STARTF_USESHOWWINDOW).
+SHOW_COMMANDS = {"SW_HIDE": 0, "SW_SHOWMINNOACTIVE": 7}
+
+
+def quillex_argv(build, command_line, folder, startup=None):
     """The program and arguments that run quillex.exe through the launcher
     with exactly this raw command line (kept in a file in folder): quotes
     reach it as written, which they would not if Wine built the command
-    line from separate arguments."""
+    line from separate arguments. startup names the show command it is
+    started with, as a shortcut or "start /min" would."""
     with tempfile.NamedTemporaryFile(dir=folder, prefix="cmdline", delete=False) as f:
         f.write(command_line.encode("latin-1"))
-    return [build.launcher, build.quillex, winpath(f.name)]
+    show = ["--show", str(SHOW_COMMANDS[startup])] if startup else []
+    return [build.launcher] + show + [build.quillex, winpath(f.name)]
 
 
-def run_command_line(host, build, command_line, **kwargs):
+def run_command_line(host, build, command_line, startup=None, **kwargs):
     """Runs quillex.exe with exactly this raw command line."""
     with tempfile.TemporaryDirectory() as tmp:
-        return host.run(build.arch, quillex_argv(build, command_line, tmp), **kwargs)
+        return host.run(build.arch, quillex_argv(build, command_line, tmp, startup), **kwargs)
 
 
 def start_quillex(host, build, args, folder, **kwargs):
@@ -118,13 +128,15 @@ def wait_for_window(host, build, title, present=True, seconds=30):
 class FixtureRun:
     def __init__(self, host, build, desktop, ready_seconds=READY_SECONDS):
         self.tmp = tempfile.mkdtemp(prefix="fixture")
-        self.ready, self.stop_file, self.report_file = (
-            os.path.join(self.tmp, n) for n in ("ready", "stop", "report"))
+        self.ready, self.stop_file, self.report_file, self.start_file = (
+            os.path.join(self.tmp, n) for n in ("ready", "stop", "report", "start"))
         self.report = []
         self.errors = open(os.path.join(self.tmp, "stderr"), "w+b")
         self.process = host.popen(build.arch, [build.fixture, winpath(desktop), winpath(self.ready),
-                                               winpath(self.stop_file), winpath(self.report_file)],
+                                               winpath(self.stop_file), winpath(self.report_file),
+                                               winpath(self.start_file)],
                                   stdout=subprocess.DEVNULL, stderr=self.errors)
+        self.names = {}
         if not wait_for(self.ready, ready_seconds, self.process):
             code = self.process.poll()
             if code is None:
@@ -138,9 +150,16 @@ class FixtureRun:
             self._cleanup()
             raise WineError("the fixture (%s) did not start under Wine for %s: %s" % (
                 build.fixture, os.path.basename(desktop), why))
+        # The handles and the process a scenario's {ID} and {pid} stand for.
+        self.names = host_names(open(self.ready).read().splitlines())
 
     def __enter__(self):
         return self
+
+    def started(self):
+        """Tells the fixture that the program under test starts now: its
+        windows that appear or go later count from here."""
+        open(self.start_file, "w").close()
 
     def __exit__(self, *exc):
         self.stop()

@@ -4,16 +4,26 @@
 // The file holds the command line in UTF-8 and it is passed on as Unicode,
 // as a console hands a program what the user typed: a program whose code
 // page is UTF-8 gets the same bytes back, another one its own code page's
-// rendering of them.
+// rendering of them. With --show N the program is started as a shortcut or
+// "start /min" starts one: STARTF_USESHOWWINDOW with the show command N.
 //
-//     launcher.exe PROGRAM COMMAND_LINE_FILE [STANDARD_INPUT_FILE]
+//     launcher.exe [--show N] PROGRAM COMMAND_LINE_FILE [STANDARD_INPUT_FILE]
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 int main(int argc, char **argv) {
+    int show = -1;
+    if (argc > 2 && strcmp(argv[1], "--show") == 0) {
+        show = atoi(argv[2]);
+        argc -= 2;
+        argv += 2;
+    }
     if (argc != 3 && argc != 4) {
-        fprintf(stderr, "usage: launcher PROGRAM COMMAND_LINE_FILE [STANDARD_INPUT_FILE]\n");
+        fprintf(stderr, "usage: launcher [--show N] PROGRAM COMMAND_LINE_FILE "
+                        "[STANDARD_INPUT_FILE]\n");
         return 250;
     }
     static char line[32768];
@@ -26,6 +36,10 @@ int main(int argc, char **argv) {
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
+    if (show >= 0) {
+        si.dwFlags |= STARTF_USESHOWWINDOW;
+        si.wShowWindow = static_cast<WORD>(show);
+    }
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     if (argc == 4) {
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};

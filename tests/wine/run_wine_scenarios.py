@@ -18,6 +18,7 @@ rather than time out scenario after scenario, when a fixture cannot start.
 
     run_wine_scenarios.py --build build/win32-i686 tests/scenarios/corpus
 """
+import json
 import os
 import re
 import subprocess
@@ -27,7 +28,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
-from run_scenarios import compare, load_scenarios, out_lines, stdout_target  # noqa: E402
+from run_scenarios import (as_names, compare, load_scenarios, out_lines,  # noqa: E402
+                           seconds_check, stdout_target, with_names)
 from fixture_run import (Build, FixtureRun, quillex_argv, run_command_line,  # noqa: E402
                          suite_arguments)
 from winehost import ON_WINDOWS, Host, WineError, winpath  # noqa: E402
@@ -55,10 +57,17 @@ def typist_key(token):
     raise ValueError("unknown key %s" % token)
 
 
-def run_piped(host, build, scenario):
+def command_line(scenario, names):
+    """The scenario's command line, its {ID}s standing for the windows'
+    handles."""
+    return with_names([scenario.option("cmdline") or ""], names)[0]
+
+
+def run_piped(host, build, scenario, names):
     target = stdout_target(scenario)
     try:
-        p = run_command_line(host, build, scenario.option("cmdline") or "",
+        p = run_command_line(host, build, command_line(scenario, names),
+                             startup=scenario.option("startup"),
                              stdout=target or subprocess.PIPE, stderr=subprocess.PIPE, timeout=90)
     finally:
         if target:
@@ -71,7 +80,13 @@ def printable(data):
     return bytes(b for b in data if 32 < b < 127 or b >= 128).decode("latin-1")
 
 
-def run_on_console(host, build, scenario, tmp):
+def console_windows(scenario):
+    """The scenario's window lines marked as the console Quillex runs in."""
+    return [l for l in scenario.setup
+            if l.startswith("window ") and "console" in l.rsplit('"', 1)[1].split()]
+
+
+def run_on_console(host, build, scenario, names, tmp):
     """Runs quillex.exe on a console of its own that holds the scenario's
     keys. Returns (exit code, standard output, the keys echoed on the
     console, standard error)."""
@@ -84,9 +99,13 @@ def run_on_console(host, build, scenario, tmp):
     answers = os.path.join(tmp, "stdin")
     with open(answers, "wb") as f:
         f.write(b"yyyyyyyyyyyyyyyy\r\n" * 8)
-    quillex = quillex_argv(build, scenario.option("cmdline") or "", tmp)
-    p = host.run(build.arch, [build.typist, winpath(keys), winpath(screen)] + quillex +
-                 [winpath(answers)], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=90)
+    quillex = quillex_argv(build, command_line(scenario, names), tmp,
+                           scenario.option("startup"))
+    # A scenario window marked as the console is the typist's, by its title.
+    title = [l.split('"')[1] for l in console_windows(scenario)]
+    p = host.run(build.arch, [build.typist] + (["--title", title[0]] if title else []) +
+                 [winpath(keys), winpath(screen)] + quillex + [winpath(answers)],
+                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=90)
     shown = open(screen, "rb").read().split(b"\n")[1:] if os.path.exists(screen) else []
     return p.returncode, p.stdout, printable(b"".join(shown)), p.stderr
 
@@ -159,17 +178,22 @@ def run_scenario(host, build, scenario, foreign):
             keys = scenario_keys(scenario)
             # A yes must never reach a window the test did not make.
             if may_say_yes(keys) and not scenario_windows_first(host, build, foreign):
-                return None
+                return None, {}
             echo = []
+            fixture.started()
             start = time.time()
             stderr = b""
             if keys:
-                code, stdout, echoed, stderr = run_on_console(host, build, scenario, tmp)
+                code, stdout, echoed, stderr = run_on_console(host, build, scenario,
+                                                              fixture.names, tmp)
             else:
-                code, stdout, stderr = run_piped(host, build, scenario)
+                code, stdout, stderr = run_piped(host, build, scenario, fixture.names)
             seconds = time.time() - start
-        states = fixture.report
-    stdout, spare = without_foreign_windows(stdout, foreign)
+        states, names = fixture.report, fixture.names
+    if stdout.startswith(b"["):
+        stdout, spare = json_without_foreign_windows(stdout, names), 0
+    else:
+        stdout, spare = without_foreign_windows(stdout, foreign)
     if keys:
         # The "n" answers to the questions about the system's windows.
         if spare and echoed.endswith("n" * spare):
@@ -177,24 +201,43 @@ def run_scenario(host, build, scenario, foreign):
         echo = ["echo " + echoed]
     lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err") + echo + states
     asks = asking_seconds(scenario)
-    if has_hung_window(scenario) or asks:
+    late = seconds_check(scenario, seconds)
+    if late:
+        lines.append(late)
+    elif has_hung_window(scenario) or asks or scenario.option("seconds"):
         # A run beside a window that stops answering must end after its
         # bounded waits, not wait for the window; one beside a window that
-        # asks its user must wait for the answer. Report the time, and fail
-        # a run that did not.
+        # asks its user must wait for the answer (unless a deadline cuts
+        # the wait, and the scenario says how long it takes). Report the
+        # time, and fail a run that did not.
         print("time %s: quillex ended in %.1f s" % (os.path.basename(scenario.path), seconds))
-        if seconds > HUNG_RUN_LIMIT:
+        if seconds > HUNG_RUN_LIMIT and not scenario.option("seconds"):
             lines.append("ran %.1f s beside a hung window, over %d s" % (seconds, HUNG_RUN_LIMIT))
-        if seconds < asks:
+        if seconds < asks and not scenario.option("seconds"):
             lines.append("ended after %.1f s, before the window's %d s question" % (seconds, asks))
-    return lines
+    return lines, names
+
+
+def json_without_foreign_windows(stdout, names):
+    """The JSON listing without the system's windows: the objects of the
+    scenario's windows and their children. An array that does not parse
+    whole is left as it is, to fail."""
+    text = stdout.decode("ascii", "replace")
+    try:
+        json.loads(text)
+    except ValueError:
+        return stdout
+    handles = set(names.values())
+    kept = [line.rstrip(",") for line in text.split("\r\n") if line.startswith("{")]
+    kept = [o for o in kept if json.loads(o).get("parent", json.loads(o)["handle"]) in handles]
+    return ("[\r\n" + ",\r\n".join(kept) + "\r\n]\r\n" if kept else "[]\r\n").encode()
 
 
 # Above the longest bounded wait (8 s for an answer), far below the
 # runner's timeouts.
 HUNG_RUN_LIMIT = 12
 # The words of windows that stop answering, or never answer, for a while.
-UNANSWERING = re.compile(r" (hung|wakes|stalls|busy=\d+|ponders|drops)\b")
+UNANSWERING = re.compile(r" (hung|wakes|stalls|busy=\d+|ponders|drops|saves=\d+|cleans=\d+)\b")
 
 
 def asking_seconds(scenario):
@@ -216,7 +259,10 @@ def expected_lines(scenario):
     stdout = scenario.expected_stdout().replace(b"\n", b"\r\n")
     stderr = scenario.expected_stdout("err").replace(b"\n", b"\r\n")
     exit_line = [l for l in scenario.expected if l.startswith("exit ")]
-    states = [l for l in scenario.expected if l.startswith(("received ", "final "))]
+    # The console is the test's own: it has gone with the run.
+    consoles = tuple("final %s " % l.split()[1] for l in console_windows(scenario))
+    states = [l for l in scenario.expected if l.startswith(("received ", "final "))
+              and not l.startswith(consoles or ("\0",))]
     echo = []
     if scenario_keys(scenario):
         chars = [ECHOED_KEY.match(l) for l in scenario.expected]
@@ -278,7 +324,7 @@ def main():
                     failed += 1
                     continue
                 reason = skip_reason(s, build)
-                actual = None if reason else run_scenario(host, build, s, foreign)
+                actual, names = (None, {}) if reason else run_scenario(host, build, s, foreign)
                 if actual is None:
                     print("SKIP %s: %s" % (os.path.basename(path), reason or (
                         "a window the test did not make comes before the scenario's, and a "
@@ -286,9 +332,9 @@ def main():
                     skipped += 1
                     continue
                 if args.update and s.option("native-skip"):
-                    write_expectations(s, actual)
+                    write_expectations(s, as_names(actual, names))
                     continue
-                if compare(os.path.basename(path), expected_lines(s), actual):
+                if compare(os.path.basename(path), with_names(expected_lines(s), names), actual):
                     passed += 1
                 else:
                     failed += 1

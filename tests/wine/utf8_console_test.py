@@ -5,7 +5,8 @@ classic build on the same desktop shows what its code page can. Then the
 UTF-8 build on a console beside a window that asks its user for 8 s: each
 line it prints shows at once, not at the end; and ended by Ctrl+C while it
 waits (or while it waits for a key at a question), it still gives the
-console back its code page and input mode. A character typed at a question
+console back its input mode, and killed by taskkill /f while it waits it
+leaves the console's code page as it found it (it never changes it). A character typed at a question
 is echoed as typed by both builds. Ctrl+C while the output goes to a pipe
 that nobody reads, and has filled it, ends the run within 2 s.
 
@@ -136,6 +137,15 @@ def check_console_events(host, build, tmp, before):
         expect("Ctrl+C while it waits gives the console back", sent == [True] and
                shown == [MINIMIZED] + before, "interrupted %s; then %s" % (sent, shown))
     with FixtureRun(host, build, ASKING):
+        # Killed while it waits, it runs no handler at all: the console
+        # must be as it was all along, its code page never changed.
+        react, sent = when(4, lambda shown: host.run(
+            build.arch, ["taskkill.exe", "/f", "/im", "quillex-utf8.exe"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0)
+        shown = on_console(host, build, "%s %s & %s" % (quillex, CLOSE, code_page), tmp, react)
+        expect("taskkill /f while it waits leaves the console as it was", sent == [True] and
+               shown == [MINIMIZED] + before, "killed %s; then %s" % (sent, shown))
+    with FixtureRun(host, build, ASKING):
         react, sent = when(3, lambda shown: interrupt("quillex-utf8"))
         shown = on_console(host, build, "%s /listwin /hide & %s" % (quillex, code_page), tmp,
                            react)
@@ -184,7 +194,7 @@ def main():
     except WineError as e:
         print("%s: stopped: %s" % (name, e))
         return 1
-    print("%s: 9 runs, %d failed" % (name, failed))
+    print("%s: 10 runs, %d failed" % (name, failed))
     return 1 if failed else 0
 
 
