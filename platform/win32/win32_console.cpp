@@ -88,7 +88,12 @@ bool relay_console_output() {
     const bool out_shown = is_console(out), err_shown = is_console(err);
     if (!out_shown && !err_shown) return false;
     HANDLE write_end;
-    relay.console = out_shown ? out : err;
+    // A handle of the relay's own: the standard one is closed when the
+    // pipe takes its place.
+    relay.console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    if (relay.console == INVALID_HANDLE_VALUE) return false;
     relay.wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     relay.served = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (!relay.wake || !relay.served || !CreatePipe(&relay.pipe, &write_end, nullptr, 1 << 16))
