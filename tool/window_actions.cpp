@@ -1,5 +1,6 @@
 // The actions on the target window, in their fixed order, and the exit code.
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "window_tool.h"
 
@@ -127,11 +128,9 @@ void list_windows(const Targets &targets) {
         EnumChildWindows(targets.list[i].window, list_child_window, 0);
 }
 
-} // namespace
-
-int run_window_actions() {
+// The run proper, on the windows found at the start.
+int run_on(Targets &targets) {
     const WindowToolOptions &o = options;
-    Targets targets = find_targets();
     if (o.gone) {
         if (!targets.given) {
             print_usage();
@@ -164,4 +163,13 @@ int run_window_actions() {
     if (!o.strict) return 0;
     if (!first.window) return targets.given ? 1 : 0;
     return done ? 0 : kExitNotDone;
+}
+
+} // namespace
+
+int run_window_actions() {
+    Targets targets = find_targets();
+    const int code = run_on(targets);
+    free(targets.list);
+    return code;
 }

@@ -60,8 +60,10 @@ void print_class_title_states(WindowHandle window) {
     fputs(",\"title\":", stdout);
     print_string(title.text, title.length);
     free(title.text);
-    printf(",\"visible\":%s,\"enabled\":%s", boolean(IsWindowVisible(window)),
-           boolean(IsWindowEnabled(window)));
+    // One call at a time: the order of a call's arguments is the compiler's.
+    const int visible = IsWindowVisible(window);
+    const int enabled = IsWindowEnabled(window);
+    printf(",\"visible\":%s,\"enabled\":%s", boolean(visible), boolean(enabled));
 }
 
 } // namespace
@@ -78,8 +80,11 @@ int json_top_window(WindowHandle window, intptr_t list_children) {
     if (program[0]) print_string(program, length_of(program));
     else fputs("null", stdout);
     print_class_title_states(window);
-    printf(",\"minimized\":%s,\"maximized\":%s,\"responding\":%s}", boolean(IsIconic(window)),
-           boolean(IsZoomed(window)), boolean(!IsHungAppWindow(window)));
+    const int minimized = IsIconic(window);
+    const int maximized = IsZoomed(window);
+    const int responding = !IsHungAppWindow(window);
+    printf(",\"minimized\":%s,\"maximized\":%s,\"responding\":%s}", boolean(minimized),
+           boolean(maximized), boolean(responding));
     if (list_children) EnumChildWindows(window, json_child_window, reinterpret_cast<intptr_t>(window));
     return 1;
 }
@@ -87,7 +92,8 @@ int json_top_window(WindowHandle window, intptr_t list_children) {
 int json_child_window(WindowHandle window, intptr_t parent) {
     begin_object();
     fputs("\"parent\":", stdout);
-    print_handle(reinterpret_cast<WindowHandle>(parent));
+    // The enumeration hands back the parent it was given.
+    print_handle(reinterpret_cast<WindowHandle>(parent)); // NOLINT(performance-no-int-to-ptr)
     fputs(",\"handle\":", stdout);
     print_handle(window);
     printf(",\"id\":%d", GetDlgCtrlID(window));

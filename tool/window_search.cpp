@@ -94,7 +94,8 @@ struct Collection {
 };
 
 int collect(WindowHandle window, intptr_t value) {
-    Collection &c = *reinterpret_cast<Collection *>(value);
+    // The enumeration hands back the collection it was given.
+    Collection &c = *reinterpret_cast<Collection *>(value); // NOLINT(performance-no-int-to-ptr)
     // Quillex's own console and its terminal are never among every match.
     if (!title_fits(window, *c.wanted) || (c.every && is_own_console(window))) return 1;
     Target *grown = static_cast<Target *>(
@@ -157,21 +158,20 @@ Targets find_targets() {
 
     Wanted wanted = {{nullptr, 0}, o.like != 0};
     if (o.windowname) wanted.title = wide_text(o.windowname);
-    Targets found = {nullptr, 0, true};
+    Collection c = {&wanted, o.all != 0, {nullptr, 0, true}};
     if (o.handle) {
         WindowHandle window = top_level_window(o.handle_number);
         if (window && o.windowname && !title_fits(window, wanted)) window = nullptr;
         if (window && o.all && is_own_console(window)) window = nullptr;
         Target t = target_of(window, true);
         if (!window) snprintf(t.own, sizeof t.own, "0x%08X", static_cast<unsigned>(o.handle_number));
-        found = single(t);
+        c.found = single(t);
     } else {
-        Collection c = {&wanted, o.all != 0, {nullptr, 0, true}};
         EnumWindows(collect, reinterpret_cast<intptr_t>(&c));
-        found = c.found.count ? c.found : single(target_of(nullptr, false));
+        if (!c.found.count) c.found = single(target_of(nullptr, false));
     }
     free(wanted.title.text);
-    return found;
+    return c.found;
 }
 
 bool is_own_console(WindowHandle window) {

@@ -7,6 +7,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "platform.h"
 #include "sim_desktop.h"
 
@@ -166,8 +168,11 @@ void hand_over(sim::Window *w, unsigned message, uintptr_t wparam, intptr_t lpar
 // A callback's value as the trace shows it: a window by its name, a small
 // number as itself, an address (which differs from run to run) as such.
 std::string value_text(intptr_t value) {
-    for (const auto &w : desktop().all)
-        if (value == reinterpret_cast<intptr_t>(w.get())) return w->id;
+    const auto &all = desktop().all;
+    const auto named = std::find_if(all.begin(), all.end(), [value](const auto &w) {
+        return value == reinterpret_cast<intptr_t>(w.get());
+    });
+    if (named != all.end()) return (*named)->id;
     if (value > -65536 && value < 65536) return std::to_string(value);
     return "an address";
 }
@@ -512,9 +517,13 @@ unsigned window_process(WindowHandle h, uint16_t *buffer, int size) {
 WindowHandle window_owner(WindowHandle h) {
     const sim::Window *w = live(h);
     WindowHandle owner = nullptr;
-    if (w && !w->owner_id.empty())
-        for (const auto &o : desktop().all)
-            if (o->id == w->owner_id && !o->gone) owner = handle_of(o.get());
+    if (w && !w->owner_id.empty()) {
+        const auto &all = desktop().all;
+        const auto found = std::find_if(all.begin(), all.end(), [w](const auto &o) {
+            return o->id == w->owner_id && !o->gone;
+        });
+        if (found != all.end()) owner = handle_of(found->get());
+    }
     trace("window_owner(%s) = %s", name(h), name(owner));
     return owner;
 }
@@ -534,9 +543,11 @@ int IsHungAppWindow(WindowHandle h) {
 }
 
 WindowHandle top_level_window(uint32_t number) {
-    WindowHandle found = nullptr;
-    for (sim::Window *w : desktop().top)
-        if (!w->gone && w->number == number) found = handle_of(w);
+    const auto &top = desktop().top;
+    const auto it = std::find_if(top.begin(), top.end(), [number](const sim::Window *w) {
+        return !w->gone && w->number == number;
+    });
+    WindowHandle found = it != top.end() ? handle_of(*it) : nullptr;
     trace("top_level_window(0x%08X) = %s", number, name(found));
     return found;
 }

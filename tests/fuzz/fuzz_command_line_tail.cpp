@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     memcpy(copy, tail, length + 1);
     char program[] = "quillex";
     char *args[2] = {program, copy};
-    SeenState seen;
-    const char *result = parse_switches_tracked(2, args, fuzz_table(kToolTable), &seen);
-    check_parse(kToolTable, seen, &copy, &length, 1, result);
+    ParseReport report;
+    parse_switches_reported(2, args, fuzz_table(kToolTable), kListedSwitches, &report);
+    check_parse(kToolTable, report.seen, &copy, &length, 1, report.unknown);
     free(copy);
     free(line);
     return 0;

@@ -23,11 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     char *args[kMaxArgs + 1] = {program};
     for (int i = 0; i < count; ++i) args[i + 1] = buffers[i];
 
-    SeenState seen;
-    const char *result = parse_switches_tracked(count + 1, args, fuzz_table(which), &seen);
-    check_parse(which, seen, buffers, sizes, count, result);
-    print_switch_help(fuzz_table(which), &seen, "??");
-    print_switch_help(fuzz_table(which), &seen, "???");
+    ParseReport report;
+    // The number of rows a help request lists comes from the data too.
+    const int32_t listed = static_cast<int32_t>(data[0] / kTableCount % 8) - 1;
+    parse_switches_reported(count + 1, args, fuzz_table(which), listed, &report);
+    check_parse(which, report.seen, buffers, sizes, count, report.unknown);
+    if (report.surplus < 0) abort();
+    print_switch_help_rows(fuzz_table(which), listed, &report.seen, "??");
+    print_switch_help(fuzz_table(which), &report.seen, "???");
     for (int i = 0; i < count; ++i) free(buffers[i]);
     return 0;
 }

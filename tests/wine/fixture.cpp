@@ -29,6 +29,7 @@
 
 #include <stdio.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -381,11 +382,9 @@ int main(int argc, char **argv) {
     RegisterClassW(&wc);
 
     // Owners before the windows they own.
-    std::vector<sim::Window *> order;
-    for (sim::Window *w : desktop.top)
-        if (w->owner_id.empty()) order.push_back(w);
-    for (sim::Window *w : desktop.top)
-        if (!w->owner_id.empty()) order.push_back(w);
+    std::vector<sim::Window *> order = desktop.top;
+    std::stable_partition(order.begin(), order.end(),
+                          [](const sim::Window *w) { return w->owner_id.empty(); });
     for (sim::Window *w : order) {
         if (w->gone || w->console) continue; // made later, or not ours to make
         if (w->hung || w->stalls || w->saves_seconds > 0) {
