@@ -27,3 +27,7 @@ add_test(NAME guide_checker_reports_drift
             ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/docs/check_guide.py
             ${CMAKE_CURRENT_SOURCE_DIR}/docs/broken-guide.md
             ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/corpus)
+
+# The JSON listing agrees with the text listing on random desktops.
+add_test(NAME json_listing_agrees_with_text
+    COMMAND Python3::Interpreter ${scenario_runner} --exe $<TARGET_FILE:quillex> --random-json 300)

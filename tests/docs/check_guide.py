@@ -18,7 +18,11 @@ Every fenced block in docs/guide.md must follow a marker line:
   PowerShell does not run here: every quillex.exe in it must pass its
   command line as written in every version (after --%, or in one string
   to Start-Process -ArgumentList) and pass exactly one the batch recipe
-  passes ($title standing for %title%).
+  passes ($title standing for %title%). <!-- powershell-only: NAME --> marks
+  a recipe that has no batch form: its calls are checked the same way, but
+  for the batch recipe's command lines.
+A scenario's {ID} and {pid} stand for what the simulated desktop numbers
+them (run_scenarios.sim_names).
 Every scenario named guide-* must be shown in the guide.
 
     check_guide.py docs/guide.md tests/scenarios/corpus
@@ -30,9 +34,9 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
 sys.path.insert(0, os.path.join(HERE, "..", "wine"))
-from run_scenarios import Scenario  # noqa: E402
+from run_scenarios import Scenario, sim_names, with_names  # noqa: E402
 
-MARKER = re.compile(r"^<!-- (scenario|batch|batch-output|powershell): ([\w-]+)"
+MARKER = re.compile(r"^<!-- (scenario|batch|batch-output|powershell|powershell-only): ([\w-]+)"
                     r"(?: \((PowerShell 5\.1 to 7\.2|PowerShell 7\.3 and later)\))? -->$")
 LEGACY, STANDARD = "PowerShell 5.1 to 7.2", "PowerShell 7.3 and later"
 CMD_PROMPT, PS_PROMPT = "C:\\> ", "PS C:\\> "
@@ -119,8 +123,10 @@ def powershell_command_line(command, rule, env=None):
 
 def shown_output(scenario):
     """Standard output as a console shows it: each key echoed after its
-    question, line ends as plain line feeds."""
-    out = scenario.expected_stdout().decode("latin-1")
+    question, then standard error (the examples write it last), line ends as
+    plain line feeds, with the handles the simulated desktop gives."""
+    out = (scenario.expected_stdout() + scenario.expected_stdout("err")).decode("latin-1")
+    out = with_names([out], sim_names(scenario))[0]
     keys = [m.group(1) for m in (re.match(r"call read_console_key\(\) = '(.)', echoed", l)
                                  for l in scenario.expected) if m]
     pieces = out.split("(y/n):")
@@ -154,8 +160,9 @@ def check_scenario(name, versions, lines, corpus):
                     % (lines_by_rule[LEGACY], lines_by_rule[STANDARD])]
         else:
             command = lines_by_rule[LEGACY]
-    if command != s.option("cmdline"):
-        problems.append("command %r, but the scenario runs %r" % (command, s.option("cmdline")))
+    runs = with_names([s.option("cmdline")], sim_names(s))[0]
+    if command != runs:
+        problems.append("command %r, but the scenario runs %r" % (command, runs))
     output, code = [], None
     for n, line in enumerate(lines[1:], 1):
         if line.startswith(prompt) and line[len(prompt):] in EXIT_QUERIES:
@@ -172,10 +179,11 @@ def check_scenario(name, versions, lines, corpus):
 
 
 def check_powershell(name, lines, batch_scripts):
-    """Problems of a PowerShell recipe against its batch recipe."""
-    if name not in batch_scripts:
+    """Problems of a PowerShell recipe against its batch recipe (none for
+    one without a batch form, batch_scripts None)."""
+    if batch_scripts is not None and name not in batch_scripts:
         return ["no batch recipe %s to match" % name]
-    batch_calls = set(BATCH_CALL.findall(batch_scripts[name]))
+    batch_calls = set(BATCH_CALL.findall(batch_scripts[name])) if batch_scripts else None
     problems, env_set = [], set()
     for line in lines:
         code = line.split("#")[0]
@@ -194,7 +202,7 @@ def check_powershell(name, lines, batch_scripts):
             problems.append("%r calls quillex.exe in a way that depends on the PowerShell "
                             "version: use --%% or Start-Process -ArgumentList" % line.strip())
             continue
-        if call not in batch_calls:
+        if batch_calls is not None and call not in batch_calls:
             problems.append("%r passes %r, which the batch recipe never does" % (
                 line.strip(), call))
     return problems
@@ -221,9 +229,9 @@ def main():
             batches.add(name)
             if name not in BATCH_CASES:
                 problems.append("%s: batch %s is not run by guide_batch_test.py" % (where, name))
-        elif kind == "powershell":
-            problems += ["%s: powershell %s: %s" % (where, name, p)
-                         for p in check_powershell(name, lines, batch_scripts)]
+        elif kind in ("powershell", "powershell-only"):
+            problems += ["%s: %s %s: %s" % (where, kind, name, p) for p in check_powershell(
+                name, lines, batch_scripts if kind == "powershell" else None)]
         else:
             outputs.add(name)
     for name in sorted(batches ^ outputs):

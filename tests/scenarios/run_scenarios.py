@@ -12,7 +12,10 @@ received and the windows' final states (received and final lines).
 """
 import argparse
 import difflib
+import json
 import os
+import random
+import re
 import subprocess
 import sys
 import tempfile
@@ -178,6 +181,17 @@ def host_names(lines):
     return names
 
 
+def sim_names(scenario):
+    """What {ID} and {pid} stand for on the simulated desktop, for a reader
+    of the scenario alone: handles numbered in scenario order from
+    0x00010010, 0x10 apart, and one process, 1234 (as sim_desktop.cpp and
+    sim_platform.cpp number them)."""
+    ids = [l.split()[1] for l in scenario.setup if l.startswith(("window ", "child "))]
+    names = {"{%s}" % w: "0x%08X" % (0x00010010 + 0x10 * i) for i, w in enumerate(ids)}
+    names["{pid}"] = "1234"
+    return names
+
+
 def with_names(lines, names):
     """The lines with each {ID} and {pid} put in as the host numbered them."""
     out = []
@@ -243,12 +257,64 @@ def compare(name, expected, actual):
     return False
 
 
+def random_desktop(rng, path):
+    """A scenario file of a random desktop: titles plain, odd, long, beyond
+    ASCII or empty, in every state."""
+    lines = []
+    for n in range(rng.randint(0, 12)):
+        title = rng.choice(["Calc", "Say \\\"hi\\\"", "tab\\there", "caf\\xe9 \\xc0 la",
+                            "", "x" * rng.choice([1, 126, 127, 200]), "Report %d" % n])
+        states = rng.sample(["hidden", "minimized", "maximized"], rng.randint(0, 2))
+        lines.append('window w%d "%s" %s' % (n, title, " ".join(s for s in states
+                                                             if s != "maximized" or
+                                                             "minimized" not in states)))
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+TEXT_LINE = re.compile(r'^"(.*)"( - Iconized| - Maximized)?( - Hidden)?$')
+
+
+def json_agrees_with_text(exe, runs):
+    """On random desktops the JSON listing's titled windows are, in order,
+    the text listing's, in the same states, with the same titles where the
+    text shows them whole (ASCII, not cut). Returns the problems."""
+    rng, problems = random.Random(2026), []
+    with tempfile.TemporaryDirectory() as tmp:
+        path = os.path.join(tmp, "random.scn")
+        for run in range(runs):
+            random_desktop(rng, path)
+            env = dict(os.environ, QUILLEX_SIM_SCENARIO=path)
+            text = subprocess.run([exe, "/listwin"], env=env, stdout=subprocess.PIPE).stdout
+            listing = subprocess.run([exe, "/listwin", "/json"], env=env,
+                                     stdout=subprocess.PIPE).stdout
+            shown = [TEXT_LINE.match(l).groups() for l in text.decode("latin-1").splitlines()]
+            objects = [o for o in json.loads(listing) if o["title"]]
+            same = len(shown) == len(objects) and all(
+                (o["minimized"], o["maximized"] and not o["minimized"], not o["visible"]) ==
+                (state == " - Iconized", state == " - Maximized", hidden is not None) and
+                (o["title"] == title or len(title) >= 127 or not title.isascii())
+                for (title, state, hidden), o in zip(shown, objects))
+            if not same:
+                problems.append("desktop %d:\n%s\n%s" % (run, open(path).read(), listing))
+    return problems
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--exe", required=True)
     ap.add_argument("--update", action="store_true", help="rewrite the expectations")
-    ap.add_argument("paths", nargs="+")
+    ap.add_argument("--random-json", type=int, metavar="N",
+                    help="instead: compare the JSON and text listings of N random desktops")
+    ap.add_argument("paths", nargs="*")
     args = ap.parse_args()
+    if args.random_json:
+        problems = json_agrees_with_text(os.path.abspath(args.exe), args.random_json)
+        for p in problems[:5]:
+            print("FAIL " + p)
+        print("random desktops: %d, JSON and text listings disagree on %d" % (
+            args.random_json, len(problems)))
+        return 1 if problems else 0
 
     passed = failed = skipped = 0
     for path, s in load_scenarios(args.paths):

@@ -5,16 +5,15 @@ prints, and its exit code, with what the guide shows for it. Each also runs
 without its title, for a window that is not there (a plain title, and one
 of the characters batch files trip over), and without quillex.exe beside
 it: each must then end with its own code and say why. A few run once more
-where they must fail (no such button, a close nobody answers). The close
-recipes must leave no copy of quillex.exe behind, running or on disk. The
-scripts and outputs are read from the guide itself, so the guide cannot
-drift from the program. A recipe about console windows runs on a console of its own (the
-console typist's), the others with their output to a file.
+where they must fail (no such button, a close nobody answers, seconds that
+are not a number). The scripts and outputs are read from the guide itself,
+so the guide cannot drift from the program. A recipe about console windows
+runs on a console of its own (the console typist's), the others with their
+output to a file.
 
     guide_batch_test.py --build build/win32-i686 [--guide docs/guide.md]
 """
 import collections
-import glob
 import os
 import re
 import shutil
@@ -99,17 +98,6 @@ class Desk:
             run_quillex(self.host, self.build, '/w:"%s" /close' % NOTEPAD,
                         stdout=subprocess.DEVNULL)
 
-    def copies_left(self):
-        """The close recipes' copies of quillex.exe still running, or still
-        in the temporary folder."""
-        running = subprocess.run(["pgrep", "-af", r"quillex-close-[0-9]+\.exe"],
-                                 stdout=subprocess.PIPE, text=True).stdout.splitlines()
-        return running + self.copies_on_disk()
-
-    def copies_on_disk(self):
-        return glob.glob(os.path.join(self.host.prefix, "drive_c", "users", "*", "Temp",
-                                      "quillex-close-*"))
-
     def clear(self):
         """Ends every Notepad, whatever it was doing, and what waited on it."""
         self.host.run(self.build.arch, ["taskkill.exe", "/f", "/im", "notepad.exe"],
@@ -118,8 +106,6 @@ class Desk:
         for p in self.background:
             p.wait(30)
         self.background = []
-        for copy in self.copies_on_disk():  # left by a recipe that failed
-            os.remove(copy)
 
 
 QUESTION = "Notepad"  # the title of Notepad's save question
@@ -138,27 +124,24 @@ def answered_in_background(d):
 
 # Per recipe: its argument, what the desktop needs before it runs, what
 # happens meanwhile (a person answering Notepad's questions, say), what must
-# hold after, its exit code, and whether it runs on a console.
-Case = collections.namedtuple("Case", "argument prepare during holds code console",
-                              defaults=(None, lambda d: True, 0, False))
+# hold after, its exit code, whether it runs on a console, and the arguments
+# after the title.
+Case = collections.namedtuple("Case", "argument prepare during holds code console more",
+                              defaults=(None, lambda d: True, 0, False, ()))
 CONSOLE_TITLE = "Nightly Job"
 BATCH_CASES = {
     "wait-for-window": Case(NOTEPAD, lambda d: d.start_notepad(wait=False),
                             holds=lambda d: d.exists(NOTEPAD)),
     "wait-until-gone": Case(NOTEPAD, lambda d: d.start_notepad(), Desk.close_later,
                             lambda d: not d.exists(NOTEPAD)),
-    # In other case than the window's: Quillex and the check ignore case.
+    # In other case than the window's: Quillex ignores case.
     "hide-and-check": Case(NOTEPAD.lower(), lambda d: d.start_notepad(),
                            holds=lambda d: d.exists(NOTEPAD)),
-    "close-and-check": Case(NOTEPAD, lambda d: (d.start_notepad(), d.type_text()), Desk.answer_no,
-                            lambda d: not d.exists(NOTEPAD)),
-    # Nobody answers: the recipe gives up, Notepad is still asking, and the
-    # waiting copy is ended and gone.
+    # A person answers No to each save question.
     "close-with-deadline": Case(NOTEPAD, lambda d: (d.start_notepad(), d.type_text()),
-                                holds=lambda d: d.exists(QUESTION) and not d.copies_left(),
-                                code=1),
+                                Desk.answer_no, lambda d: not d.exists(NOTEPAD)),
     "close-all": Case(NOTEPAD, lambda d: d.start_notepads(2),
-                      holds=lambda d: not d.exists(NOTEPAD) and not d.copies_left()),
+                      holds=lambda d: not d.exists(NOTEPAD)),
     "press-a-button": Case(QUESTION, lambda d: (d.start_notepad(), d.type_text(), d.ask_to_save()),
                            holds=answered_in_background),
     "hide-console": Case(CONSOLE_TITLE, lambda d: None, console=True),
@@ -169,28 +152,40 @@ BATCH_CASES = {
 # cmd.exe expands it once, and the recipes keep it).
 TRICKY = "Q&A | (1) ^ 100 done! café"
 # What each recipe says, and its exit code, for a window that is not there
-# (%s: the title), and the arguments it gets beside the title. Waiting for
-# one to go succeeds at once; a script's own console is always there, and
-# its title may not hold what cmd.exe's title command cannot take.
+# (%s: the title), and the arguments it gets beside the title. A script's
+# own console is always there, and its title may not hold what cmd.exe's
+# title command cannot take.
 NOT_THERE = {
-    "wait-for-window": ('"%s" did not come up', 1, ["2"]),
-    "wait-until-gone": ('"%s" is gone', 0, []),
+    "wait-for-window": ('"%s" did not come up within 2 seconds', 1, ["2"]),
     "hide-console": (None, 2, []),
 }
+# Those that run Quillex with /log print its own line first.
+for logged in ("hide-and-check", "close-with-deadline", "close-all"):
+    NOT_THERE[logged] = ('Window not found: "%s"\r\n"%s" is not there', 1, [])
 NOT_THERE_DEFAULT = ('"%s" is not there', 1, [])
 TRICKY_CONSOLE_TITLE = "hide-console.bat: a console title cannot hold & | < > ^"
 MISSING_EXE = "%s.bat: quillex.exe is not beside this script"
 # Recipes run once more, on a desktop where they must fail, and what each
 # then prints.
+NOBODY_ANSWERS = lambda d: (d.start_notepad(), d.type_text())  # noqa: E731
+STILL_ASKING = lambda d: d.exists(QUESTION)  # noqa: E731
 MORE_CASES = [
     # A guard for a missing button: it must not press OK instead.
     ("press-a-button", "where no button matches",
      Case(NOTEPAD, lambda d: d.start_notepad(), code=1), '"%s" has no button "&No"\n' % NOTEPAD),
-    # A close that nobody answers has the deadline too.
-    ("close-all", "where nobody answers", Case(
-        NOTEPAD, lambda d: (d.start_notepad(), d.type_text()),
-        holds=lambda d: d.exists(QUESTION) and not d.copies_left(), code=1),
-     '"%s" did not close within 10 seconds\n' % NOTEPAD),
+    # Nobody answers the save question: the deadline passes, the question
+    # stays open.
+    ("close-with-deadline", "where nobody answers",
+     Case(NOTEPAD, NOBODY_ANSWERS, holds=STILL_ASKING, code=1, more=("5",)),
+     'Sent ShutDown Message to %s - failed\n"%s" did not close within 5 seconds\n' % (
+         NOTEPAD, NOTEPAD)),
+    ("close-all", "where nobody answers",
+     Case(NOTEPAD, NOBODY_ANSWERS, holds=STILL_ASKING, code=1, more=("5",)),
+     'Sent ShutDown Message to %s - failed\na window "%s" did not close within 5 seconds\n' % (
+         NOTEPAD, NOTEPAD)),
+    ("wait-for-window", "with seconds that are not a number",
+     Case(NOTEPAD, lambda d: None, code=2, more=("soon",)),
+     'wait-for-window.bat: "soon" is not a number of seconds\n'),
 ]
 
 
@@ -258,7 +253,8 @@ def main():
                     if case.during:
                         meanwhile.start()
                     code, printed = run_recipe(host, build, env, tmp, blocks[("batch", recipe)],
-                                               recipe, [case.argument], case.console)
+                                               recipe, [case.argument] + list(case.more),
+                                               case.console)
                     stop.set()
                     if case.during:
                         meanwhile.join()
@@ -267,8 +263,7 @@ def main():
                     report(what, code == case.code and printed == want and held,
                            code, printed, case.code, want)
                     if not held:
-                        print("     and the desktop after it is not as it must be; copies of "
-                              "quillex.exe left: %s" % (desk.copies_left() or "none"))
+                        print("     and the desktop after it is not as it must be")
                 finally:
                     stop.set()
                     desk.clear()
@@ -289,10 +284,10 @@ def main():
                            ("without quillex.exe", bare, ["Window"], 3, MISSING_EXE % recipe),
                            ("with a title of characters cmd.exe treats specially", tmp,
                             [TRICKY] + more, code,
-                            message % TRICKY if message else TRICKY_CONSOLE_TITLE)]
+                            message.replace("%s", TRICKY) if message else TRICKY_CONSOLE_TITLE)]
                 if message:
                     failing.append(("for a window that is not there", tmp, ["No Such Window"] +
-                                    more, code, message % "No Such Window"))
+                                    more, code, message.replace("%s", "No Such Window")))
                 for what, folder, arguments, want_code, said in failing:
                     got, printed = run_recipe(host, build, env, folder, script, recipe,
                                               arguments, case.console)
