@@ -6,7 +6,7 @@
 # With --native, runs the native build on the simulated demo desktop instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install_deps.sh
+[ -n "${QUILLEX_NO_INSTALL:-}" ] || scripts/install_deps.sh
 if [ "${1:-}" = "--native" ]; then
     shift
     cmake --preset native >/dev/null

@@ -1,16 +1,27 @@
 #!/bin/bash
-# Builds and runs every test. Installs what is missing first (as root).
+# Builds and runs every test, after installing what is missing (as root).
 #
-# Every suite ends up in the summary as passed, FAILED or skipped (with the
-# reason); the command fails when any suite that could run failed. The Wine
-# suites run for each architecture this machine can run: where the kernel
-# cannot run 32-bit programs, the i686 ones run through qemu-i386 in a user
-# namespace of their own, or are skipped with the reason.
+# Each stage prints one line as it starts and one as it ends, with its time
+# and, for a suite, its counts; its whole output stays in build/test-logs/,
+# and the last 30 lines of a stage that failed are shown. A stage that does
+# not end within its time limit fails by itself. The command fails when a
+# stage that could run failed, or when no Wine suite could run at all.
 #
-#   scripts/test.sh                 everything
-#   scripts/test.sh --wine-only [SCENARIO...]
-#                                   only the cross builds, import tables and
-#                                   Wine suites (on the given scenarios)
+# Stages that wait (the Wine suites) run beside stages that compute
+# (sanitizers, analysis, fuzzing, release builds), which run under nice with
+# one build job. Where the kernel runs 32-bit programs, the two
+# architectures' Wine suites run side by side, each on a Wine prefix and a
+# display of its own; where it does not, the i686 ones run through
+# qemu-i386 in a user namespace of their own, or are skipped with the
+# reason. The scenarios and checks that assert a time run last, with
+# nothing beside them.
+#
+#   scripts/test.sh                            everything
+#   scripts/test.sh --wine-only [SCENARIO...]  the cross builds, import tables
+#                                              and the corpus under Wine (on
+#                                              the given scenarios)
+# QUILLEX_NO_INSTALL=1 skips the installer; QUILLEX_PREFIX_ROOT names the
+# Wine prefixes (ROOT-i686, ROOT-x86_64; build/wineprefix by default).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,139 +32,159 @@ if [ "${1:-}" = "--wine-only" ]; then
     shift
     [ $# -gt 0 ] && corpus=("$@")
 fi
-
-scripts/install_deps.sh || { echo "test.sh: installing the packages failed"; exit 1; }
-
-summary=()
-failed=0
-started=$(date +%s)
+[ -n "${QUILLEX_NO_INSTALL:-}" ] || scripts/install_deps.sh ||
+    { echo "test.sh: installing the packages failed"; exit 1; }
 
 logs=${QUILLEX_TEST_LOGS:-build/test-logs}
+root=${QUILLEX_PREFIX_ROOT:-build/wineprefix}
 rm -rf "$logs"
 mkdir -p "$logs"
+started=$(date +%s)
+# Every lane gets a virtual display of its own: one shared by two lanes would
+# show each lane's windows in the other's listings.
+unset DISPLAY
 
-# stage NAME COMMAND...: runs one suite, keeps its output in build/test-logs/
-# and records how it ended, with the number of scenarios or steps it skipped
-# (their reasons are the log's SKIP lines).
-stage() {
-    local name=$1 begin=$(date +%s)
-    shift
-    local log=$logs/$(echo "$name" | tr -c 'a-zA-Z0-9_\n' '-').log
-    echo "=== $name"
-    "$@" 2>&1 | tee "$log"
-    local status=${PIPESTATUS[0]} took="$(( $(date +%s) - begin )) s"
-    local skipped=$(grep -oE '[0-9]+ skipped' "$log" | tail -1 | cut -d' ' -f1)
-    [ "${skipped:-0}" -gt 0 ] && took+="; $skipped skipped: grep SKIP $log"
-    if [ "$status" -eq 0 ]; then
-        summary+=("passed   $name ($took)")
-    else
-        summary+=("FAILED   $name ($took)")
-        failed=1
-    fi
-}
+# The plan: one entry per stage, "LANE<tab>LIMIT<tab>NAME<tab>COMMAND".
+plan=()
+add() { plan+=("$1"$'\t'"$2"$'\t'"$3"$'\t'"$4"); }
 
-# skip NAME REASON: records a suite that cannot run on this machine.
-skip() {
-    echo "=== $1: skipped, $2"
-    summary+=("skipped  $1: $2")
+ctest_stage() {
+    echo "cmake --preset $1 && cmake --build --preset $1 &&
+          { ctest --preset $1 --output-junit ctest.xml; status=\$?;
+            python3 tests/wine/suite.py junit build/$1/ctest.xml; exit \$status; }"
 }
-
-# ctest keeps the tests' own output to itself: show the corpus test's skips
-# and count.
-scenario_lines() {
-    awk '/ Testing: / { corpus = ($NF == "scenarios") } corpus && /^(SKIP|scenarios:)/' \
-        "build/$1/Testing/Temporary/LastTest.log"
-}
-native() {
-    cmake --preset native && cmake --build --preset native && ctest --preset native &&
-        scenario_lines native
-}
-sanitize() {
-    cmake --preset sanitize && cmake --build --preset sanitize && ctest --preset sanitize &&
-        scenario_lines sanitize
-}
-cross() { cmake --preset "win32-$1" >/dev/null && cmake --build --preset "win32-$1"; }
+scenarios() { printf ' %q' "${corpus[@]}"; }
 # The GitHub workflows, checked whole by GitHub's own workflow parser; a
 # broken copy must fail the same check.
-workflows() {
-    local modules=build/tools/node_modules
-    [ -f $modules/@actions/workflow-parser/package.json ] ||
-        npm install --prefix build/tools --no-audit --no-fund --loglevel=error \
-            @actions/workflow-parser@0.3.61 || return 1
-    node tests/workflows/check_workflows.mjs $modules .github/workflows/*.yml &&
-        python3 tests/fails_as_expected.py 1 "Unexpected value 'timeout-minute'" \
-            node tests/workflows/check_workflows.mjs $modules tests/workflows/broken-workflow.yml
-}
-imports() {
-    python3 tests/wine/check_imports.py build/win32-{i686,x86_64}/tool/quillex{,-utf8}.exe
-}
+read -r -d '' workflows <<'CHECK'
+modules=build/tools/node_modules
+[ -f $modules/@actions/workflow-parser/package.json ] ||
+    npm install --prefix build/tools --no-audit --no-fund --loglevel=error \
+        @actions/workflow-parser@0.3.61 || exit 1
+node tests/workflows/check_workflows.mjs $modules .github/workflows/*.yml &&
+    python3 tests/fails_as_expected.py 1 "Unexpected value 'timeout-minute'" \
+        node tests/workflows/check_workflows.mjs $modules tests/workflows/broken-workflow.yml
+CHECK
 
+add first 900 "cross build i686" "cmake --preset win32-i686 >/dev/null && cmake --build --preset win32-i686"
+add first 900 "cross build x86_64" "cmake --preset win32-x86_64 >/dev/null && cmake --build --preset win32-x86_64"
+add first 120 "import tables" "python3 tests/wine/check_imports.py build/win32-{i686,x86_64}/tool/quillex{,-utf8}.exe"
 if [ $wine_only -eq 0 ]; then
-    # Native build: unit tests and the scenario corpus on the simulated desktop.
-    stage "native unit tests and scenarios" native
-    # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
-    stage "sanitizers" sanitize
-    # Static analysis, and a short bounded fuzzing run of every target.
-    stage "static analysis" scripts/analyse.sh
-    stage "fuzzing" tests/fuzz/run_fuzzers.sh 20
-    stage "GitHub workflows" workflows
+    add compute 900 "native unit tests and scenarios" "$(ctest_stage native)"
+    add compute 1500 "sanitizers" "$(ctest_stage sanitize)"
+    add compute 900 "static analysis" "scripts/analyse.sh"
+    add compute 600 "fuzzing" "tests/fuzz/run_fuzzers.sh 20"
+    add compute 600 "GitHub workflows" "$workflows"
+    add compute 1500 "release builds" "/usr/bin/python3 tests/release/check_release.py"
+    # Both paths of the run and test commands, whatever this machine is, on
+    # Wine prefixes of their own.
+    add compute 1800 "machines without 32-bit support or without Wine, simulated" \
+        "QUILLEX_PREFIX_ROOT=build/wineprefix-fallbacks python3 tests/wine/check_wine_fallbacks.py"
 fi
 
-# Both architectures build, and import only the system's own DLLs, everywhere.
-stage "cross build i686" cross i686
-stage "cross build x86_64" cross x86_64
-stage "import tables" imports
-if [ $wine_only -eq 0 ]; then
-    # Reproducible exes and zips, version information, the packages and
-    # their winget and Scoop manifests (checked with Debian's jsonschema).
-    stage "release builds" /usr/bin/python3 tests/release/check_release.py
-fi
-
-# The corpus against real windows, for each architecture Wine can run here,
-# natively or through qemu-i386 (each suite then enters its own namespace).
 ran_wine=0
+natively=()
 for arch in i686 x86_64; do
-    if how=$(python3 tests/wine/winehost.py check "$arch"); then
-        suite="$arch under Wine${how:+, $how}"
-        stage "$suite" python3 tests/wine/run_wine_scenarios.py \
-            --build "build/win32-$arch" "${corpus[@]}"
-        if [ $wine_only -eq 0 ]; then
-            # The UTF-8 build: the whole corpus, titles in many scripts, and
-            # a real console.
-            stage "$suite, quillex-utf8.exe" python3 tests/wine/run_wine_scenarios.py \
-                --build "build/win32-$arch" --exe quillex-utf8.exe "${corpus[@]}"
-            stage "$suite, titles in many scripts on a console" \
-                python3 tests/wine/utf8_console_test.py --build "build/win32-$arch"
-            # Listings while other windows keep coming and going.
-            stage "$suite, windows churning" python3 tests/wine/churn_test.py \
-                --build "build/win32-$arch" --runs 100
-            # Wine's own Notepad, Registry Editor, WineMine and Clock.
-            stage "$suite, real programs" python3 tests/wine/real_programs_test.py \
-                --build "build/win32-$arch"
-            # The user's guide's batch recipes, under Wine's cmd.exe.
-            stage "$suite, the guide's batch recipes" \
-                python3 tests/wine/guide_batch_test.py --build "build/win32-$arch"
-        fi
-        ran_wine=1
-    else
-        skip "$arch under Wine" "$how"
+    if ! how=$(python3 tests/wine/winehost.py check "$arch"); then
+        add skip 0 "$arch under Wine" "$how"
+        continue
     fi
+    ran_wine=1
+    [ -n "$how" ] || natively+=("$arch")
+    on="$arch under Wine${how:+, $how}"
+    build="--build build/win32-$arch"
+    lane="wine-$arch"
+    # Each architecture on a Wine prefix of its own.
+    prefix="QUILLEX_WINE_PREFIX=$root-$arch"
+    if [ $wine_only -eq 1 ]; then
+        add "$lane" 1800 "$on" "$prefix python3 tests/scenarios/run_scenarios.py --host wine $build$(scenarios)"
+        continue
+    fi
+    for exe in quillex.exe quillex-utf8.exe; do
+        add "$lane" 1800 "$on, $exe, the corpus" \
+            "$prefix python3 tests/scenarios/run_scenarios.py --host wine $build --exe $exe --timed none$(scenarios)"
+        add alone 1200 "$on, $exe, the corpus's scenarios that assert a time" \
+            "$prefix python3 tests/scenarios/run_scenarios.py --host wine $build --exe $exe --timed only$(scenarios)"
+    done
+    add "$lane" 900 "$on, listings while windows churn" "$prefix python3 tests/wine/churn_test.py $build --runs 100"
+    add "$lane" 900 "$on, Wine's own programs" "$prefix python3 tests/wine/real_programs_test.py $build"
+    add "$lane" 1200 "$on, the guide's batch recipes" "$prefix python3 tests/wine/guide_batch_test.py $build"
+    add alone 900 "$on, titles in many scripts on a console" "$prefix python3 tests/wine/utf8_console_test.py $build"
 done
+
+total=${#plan[@]}
+results=$logs/results
+: > "$results"
+
+# run_stage NUMBER: runs one stage of the plan, says so as it starts and
+# ends, and records how it ended.
+run_stage() {
+    local lane limit name command
+    IFS=$'\t' read -r lane limit name command <<< "${plan[$1]}"
+    local tag="[$(($1 + 1))/$total]"
+    if [ "$lane" = skip ]; then
+        echo "$tag $name: skipped, $command"
+        echo "skipped" >> "$results"
+        return
+    fi
+    local log
+    log=$logs/$(printf '%02d' $(($1 + 1)))-$(echo "$name" | tr -c 'a-zA-Z0-9_\n' '-').log
+    echo "$tag $name ..."
+    local begin status counts="" last=""
+    begin=$(date +%s)
+    timeout -k 10 "$limit" bash -c "$command" > "$log" 2>&1
+    status=$?
+    [ -s "$log" ] && last=$(tail -n 1 "$log")
+    [[ $last =~ ^[0-9]+\ passed,\ [0-9]+\ failed,\ [0-9]+\ skipped$ ]] && counts=" ($last)"
+    local took="in $(($(date +%s) - begin)) s"
+    if [ $status -eq 0 ]; then
+        echo "$tag $name passed $took$counts"
+        echo "passed" >> "$results"
+    else
+        [ $status -eq 124 ] && took="$took: no end within its limit of $limit s"
+        echo "$tag $name FAILED $took$counts"
+        tail -n 30 "$log" | sed 's/^/    /'
+        echo "failed" >> "$results"
+    fi
+}
+
+# run_lane LANE...: runs the plan's stages of those lanes, in order.
+run_lane() {
+    local i entry
+    for i in "${!plan[@]}"; do
+        entry=${plan[$i]}
+        for lane in "$@"; do
+            [ "${entry%%$'\t'*}" = "$lane" ] && run_stage "$i"
+        done
+    done
+}
+
+run_lane skip first
+# The compute lane, gently, beside the Wine lanes; the Wine lanes side by
+# side only where both architectures run natively.
+( export CMAKE_BUILD_PARALLEL_LEVEL=1; renice -n 10 $BASHPID >/dev/null; run_lane compute ) &
+if [ ${#natively[@]} -eq 2 ]; then
+    run_lane wine-i686 &
+    run_lane wine-x86_64
+else
+    run_lane wine-i686 wine-x86_64
+fi
+wait
+run_lane alone
+
+passed=0 failed=0 skipped=0
+while read -r outcome; do
+    case $outcome in
+        passed) passed=$((passed + 1)) ;;
+        failed) failed=$((failed + 1)) ;;
+        skipped) skipped=$((skipped + 1)) ;;
+    esac
+done < "$results"
 if [ $ran_wine -eq 0 ]; then
     # The product is the exe on real windows: a run that never tried it is
     # no pass.
-    summary+=("FAILED   no Wine suite could run: quillex.exe was not tried on real windows")
-    failed=1
+    echo "FAILED: no Wine suite could run: quillex.exe was not tried on real windows"
+    failed=$((failed + 1))
 fi
-
-if [ $wine_only -eq 0 ]; then
-    # Both paths of the run and test commands, whatever this machine is: a
-    # loader that cannot start stands in for a kernel without 32-bit support.
-    stage "machines without 32-bit support or without Wine, simulated" \
-        python3 tests/wine/check_wine_fallbacks.py
-fi
-
-echo
-echo "=== summary ($(( $(date +%s) - started )) s)"
-printf '%s\n' "${summary[@]}"
-exit $failed
+echo "$total stages: $passed passed, $failed failed, $skipped skipped in $(($(date +%s) - started)) s; logs in $logs"
+[ $failed -eq 0 ]

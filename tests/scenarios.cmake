@@ -23,7 +23,7 @@ add_test(NAME guide_examples_are_tested
             ${CMAKE_SOURCE_DIR}/docs/guide.md ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/corpus)
 add_test(NAME guide_checker_reports_drift
     COMMAND Python3::Interpreter ${CMAKE_CURRENT_SOURCE_DIR}/fails_as_expected.py 1
-            "output 'Hid window: Calc.n', but the scenario prints 'Hidden window: Calc.n'.*exit code 1, but the scenario ends with .'0'.*:13: an example without a test marker.*batch no-such-recipe is not run.*quillex.exe /w:.title /hide. calls quillex.exe in a way that depends on the PowerShell version"
+            "output 'Hid window: Calc.n', but the scenario prints 'Hidden window: Calc.n'.*exit code 1, but the scenario ends with .'0'.*:13: example .an example without a test marker.*batch no-such-recipe is not run.*quillex.exe /w:.title /hide. calls quillex.exe in a way that depends on the PowerShell version"
             ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/docs/check_guide.py
             ${CMAKE_CURRENT_SOURCE_DIR}/docs/broken-guide.md
             ${CMAKE_CURRENT_SOURCE_DIR}/scenarios/corpus)

@@ -190,4 +190,19 @@ bool load_desktop(const char *path, Desktop &d, std::string &error) {
     return true;
 }
 
+void write_report(FILE *f, const Desktop &d, StateOf state) {
+    for (const auto &w : d.all)
+        for (const std::string &m : w->received) fprintf(f, "received %s %s\n", w->id.c_str(), m.c_str());
+    static const char *const placements[] = {"normal", "minimized", "maximized"};
+    for (const Window *w : d.top) {
+        bool visible = false;
+        Placement placement = NORMAL;
+        if (w->gone)
+            fprintf(f, "final %s gone\n", w->id.c_str());
+        else if (state(*w, &visible, &placement))
+            fprintf(f, "final %s %s %s\n", w->id.c_str(), visible ? "visible" : "hidden",
+                    placements[placement]);
+    }
+}
+
 } // namespace sim

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include <memory>
 #include <string>
@@ -77,5 +78,13 @@ struct Desktop {
 
 // Loads the scenario's desktop; false with a message in error on a bad file.
 bool load_desktop(const char *path, Desktop &desktop, std::string &error);
+
+// Writes the messages each window received and each top-level window's
+// final state, as a scenario's received and final lines; for a window that
+// is not gone, state tells whether it is visible and how it is placed, or
+// that it gets no line (false). The simulated desktop and the fixture that
+// makes real windows report alike.
+typedef bool (*StateOf)(const Window &window, bool *visible, Placement *placement);
+void write_report(FILE *f, const Desktop &desktop, StateOf state);
 
 } // namespace sim

@@ -689,28 +689,24 @@ void exit_process(int code) {
     const sim::Desktop &d = desktop();
     // A scenario whose keys are not all read is most likely a wrong scenario.
     if (d.next_key < d.keys.size()) trace("keys left unread: %zu", d.keys.size() - d.next_key);
-    for (const auto &w : desktop().all) {
-        // A window that wakes once the run has ended handles what it was handed.
-        if (w->wakes) {
-            w->received.insert(w->received.end(), w->queued.begin(), w->queued.end());
-            for (int command : w->queued_shows) apply_show(w.get(), command);
-        }
-        for (const std::string &m : w->received) trace("received %s %s", w->id.c_str(), m.c_str());
-    }
     // How long the run took on the virtual clock, for a scenario's seconds
     // line, and the handles and process that a scenario's {ID} and {pid}
     // stand for.
     if (d.now_ms) trace("elapsed %u ms", d.now_ms);
     for (const auto &w : d.all) trace("handle %s 0x%08X", w->id.c_str(), w->number);
     trace("pid %u", kSimulatedPid);
-    for (sim::Window *w : desktop().top) {
-        static const char *const placements[] = {"normal", "minimized", "maximized"};
-        if (w->gone)
-            trace("final %s gone", w->id.c_str());
-        else
-            trace("final %s %s %s", w->id.c_str(), w->visible ? "visible" : "hidden",
-                  placements[w->placement]);
+    for (const auto &w : d.all) {
+        // A window that wakes once the run has ended handles what it was handed.
+        if (!w->wakes) continue;
+        w->received.insert(w->received.end(), w->queued.begin(), w->queued.end());
+        for (int command : w->queued_shows) apply_show(w.get(), command);
     }
+    if (FILE *f = trace_file())
+        sim::write_report(f, d, [](const sim::Window &w, bool *visible, sim::Placement *placement) {
+            *visible = w.visible;
+            *placement = w.placement;
+            return true;
+        });
     exit(code);
 }
 

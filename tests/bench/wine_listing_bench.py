@@ -21,8 +21,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "wine"))
-from fixture_run import Build, FixtureRun, suite_arguments  # noqa: E402
-from winehost import Host  # noqa: E402
+from suite import FixtureRun, run_suite  # noqa: E402
 
 
 def make_desktop(path, windows, children=5):
@@ -65,17 +64,12 @@ def measure(host, build, runs, out_path):
     return statistics.median(listing), statistics.median(startup)
 
 
-def main():
-    args, _ = suite_arguments("wine-listing", more=[
-        ("--runs", dict(type=int, default=5)),
-        ("sizes", dict(nargs="*", type=int, default=[250, 500, 1000, 2000]))])
-    build = Build(args.build)
-    print("%s, /listwin /listsub to a file, median of %d runs; per window: (listing - start-up)"
-          " / windows" % (os.path.basename(os.path.normpath(args.build)), args.runs))
-    print("| top-level windows | lines | idle | per window | start-up | busy | per window "
+def bench(args, build, host, report):
+    print("# %s, /listwin /listsub to a file, median of %d runs; per window: (listing - "
+          "start-up) / windows" % (os.path.basename(os.path.normpath(args.build)), args.runs))
+    print("# | top-level windows | lines | idle | per window | start-up | busy | per window "
           "| start-up |")
-    print("|---|---|---|---|---|---|---|---|")
-    with Host(args.prefix) as host, tempfile.TemporaryDirectory() as tmp:
+    with tempfile.TemporaryDirectory() as tmp:
         desktop, out_path = os.path.join(tmp, "desktop"), os.path.join(tmp, "out")
         for size in args.sizes:
             make_desktop(desktop, size)
@@ -91,10 +85,12 @@ def main():
                 finally:
                     spinner.kill()
                     spinner.wait()
-            print("| %d | %d | %.0f ms | %.0f µs | %.0f ms | %.0f ms | %.0f µs | %.0f ms |" % (
+            report.check("| %d | %d | %.0f ms | %.0f µs | %.0f ms | %.0f ms | %.0f µs | %.0f ms |" % (
                 size, lines, idle[0] * 1e3, (idle[0] - idle[1]) / size * 1e6, idle[1] * 1e3,
-                busy[0] * 1e3, (busy[0] - busy[1]) / size * 1e6, busy[1] * 1e3))
+                busy[0] * 1e3, (busy[0] - busy[1]) / size * 1e6, busy[1] * 1e3), True)
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(run_suite(bench, more=[("--runs", dict(type=int, default=5)),
+                                    ("sizes", dict(nargs="*", type=int,
+                                                   default=[250, 500, 1000, 2000]))]))

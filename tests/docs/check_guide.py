@@ -35,6 +35,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scenarios"))
 sys.path.insert(0, os.path.join(HERE, "..", "wine"))
 from run_scenarios import Scenario, sim_names, with_names  # noqa: E402
+from suite import Report  # noqa: E402
 
 MARKER = re.compile(r"^<!-- (scenario|batch|batch-output|powershell|powershell-only): ([\w-]+)"
                     r"(?: \((PowerShell 5\.1 to 7\.2|PowerShell 7\.3 and later)\))? -->$")
@@ -212,38 +213,33 @@ def main():
     guide, corpus = sys.argv[1], sys.argv[2]
     from guide_batch_test import BATCH_CASES  # the cases the batch test knows
     text = open(guide, encoding="utf-8").read()
-    problems, shown = [], set()
+    report, shown = Report(), set()
     batches, outputs = set(), set()
     found = blocks(text)
     batch_scripts = {name: "\n".join(lines) for kind, name, _, lines, _ in found
                      if kind == "batch"}
     for kind, name, versions, lines, number in found:
-        where = "%s:%d" % (guide, number)
+        where, problems = "%s:%d: %s %s" % (guide, number, kind or "example", name or ""), []
         if kind is None:
-            problems.append("%s: an example without a test marker" % where)
+            problems.append("an example without a test marker")
         elif kind == "scenario":
             shown.add(name)
-            problems += ["%s: %s: %s" % (where, name, p)
-                         for p in check_scenario(name, versions, lines, corpus)]
+            problems = check_scenario(name, versions, lines, corpus)
         elif kind == "batch":
             batches.add(name)
             if name not in BATCH_CASES:
-                problems.append("%s: batch %s is not run by guide_batch_test.py" % (where, name))
+                problems.append("batch %s is not run by guide_batch_test.py" % name)
         elif kind in ("powershell", "powershell-only"):
-            problems += ["%s: %s %s: %s" % (where, kind, name, p) for p in check_powershell(
-                name, lines, batch_scripts if kind == "powershell" else None)]
+            problems = check_powershell(name, lines, batch_scripts if kind == "powershell" else None)
         else:
             outputs.add(name)
-    for name in sorted(batches ^ outputs):
-        problems.append("batch %s needs both its script and its output" % name)
+        report.check(where.rstrip(), not problems, "; ".join(problems) or None)
+    for name in sorted(batches | outputs):
+        report.check("batch %s has its script and its output" % name, name in batches & outputs)
     for f in sorted(os.listdir(corpus)):
-        if f.startswith("guide-") and f[:-4] not in shown:
-            problems.append("%s is not shown in the guide" % f)
-    for p in problems:
-        print("FAIL " + p)
-    print("guide: %d scenario examples, %d batch scripts, %d problems" % (
-        len(shown), len(batches), len(problems)))
-    return 1 if problems else 0
+        if f.startswith("guide-"):
+            report.check("%s is shown in the guide" % f, f[:-4] in shown)
+    return report.close()
 
 
 if __name__ == "__main__":

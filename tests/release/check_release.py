@@ -49,13 +49,14 @@ SUPPORTED_OS = ("e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d
 UTF8_SETTING = ('<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">'
                 'UTF-8</activeCodePage>')
 
-failures = []
+sys.path.insert(0, os.path.join(HERE, "..", "wine"))
+from suite import Report  # noqa: E402
+
+report = Report()
 
 
 def check(what, ok, seen=""):
-    print("%s %s%s" % ("ok  " if ok else "FAIL", what, (": " + seen) if seen else ""))
-    if not ok:
-        failures.append(what)
+    report.check(what, ok, seen or None)
 
 
 def project_version():
@@ -234,12 +235,11 @@ def main():
             for exe in exes:
                 check_resources(preset, exe, version)
             check_package(preset, package, exes)
-            print("     %s: %d bytes, sha256 %s" % (os.path.basename(package),
-                                                    os.path.getsize(package), sha256(package)))
+            print("# %s: %d bytes, sha256 %s" % (os.path.basename(package),
+                                                 os.path.getsize(package), sha256(package)))
             packages[ARCH_OF[preset]] = package
             check_manifests(release_dir, version, packages)
-    print("release: %d failed" % len(failures))
-    return 1 if failures else 0
+    return report.close()
 
 
 if __name__ == "__main__":

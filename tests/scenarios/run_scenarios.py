@@ -1,14 +1,25 @@
 #!/usr/bin/env python3
-"""Replays the scenario corpus against the native quillex on the simulated
-desktop and reports every difference as a diff of the scenario's own lines.
+"""Replays the scenario corpus and reports every difference as a diff of the
+scenario's own lines, on one of three hosts:
 
-A scenario file holds the desktop (window, child, keys, cmdline lines) and the
-expected result: the exit code, the bytes on standard output (out lines, with
-C escapes), the platform calls made (call lines), the messages each window
-received and the windows' final states (received and final lines).
+- sim (the default): the native quillex on the simulated desktop, every
+  platform call compared too;
+- wine: the real quillex.exe of a cross build under Wine, against real
+  windows that the fixture program makes; output, exit code, the keys echoed
+  on the console, the messages the windows received and their final states
+  are compared (the platform calls are the simulated desktop's own record);
+- windows: the same, on Windows itself.
 
-    run_scenarios.py --exe build/native/tool/quillex tests/scenarios
-    run_scenarios.py --exe ... --update FILE...   # rewrite expectations
+A scenario holds the desktop (window, child, keys, cmdline... lines) and the
+expected result (exit, out, err, call, received, final lines); the README
+describes every line.
+
+    run_scenarios.py --exe build/native/tool/quillex tests/scenarios/corpus
+    run_scenarios.py --host wine --build build/win32-i686 [--exe quillex-utf8.exe] PATH...
+    ... --timed only|none      only the scenarios that assert a time, or the others
+    ... --update FILE...       rewrite the expectations (under Wine: of native-skip ones)
+    run_scenarios.py --exe ... --random-json N   compare the JSON and text listings of
+                                                 N random simulated desktops
 """
 import argparse
 import difflib
@@ -19,6 +30,11 @@ import re
 import subprocess
 import sys
 import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
+from suite import (FixtureRun, Report, host_names, listing, quillex_argv,  # noqa: E402
+                   run_command_line, run_suite)
 
 EXPECTATION_KEYS = ("exit", "out", "err", "call", "received", "final")
 # What a scenario's desktop and run may say; anything else is a mistake.
@@ -122,22 +138,6 @@ class Scenario:
         return None
 
 
-def load_scenarios(paths):
-    """(path, Scenario) for every scenario file of the paths (files, or
-    folders of .scn files); a file that is not a scenario gives (path, the
-    error) instead, after printing it as a failure."""
-    files = []
-    for p in paths:
-        files += sorted(os.path.join(p, f) for f in os.listdir(p) if f.endswith(".scn")) \
-            if os.path.isdir(p) else [p]
-    for path in files:
-        try:
-            yield path, Scenario(path)
-        except ValueError as e:
-            print("FAIL %s" % e)
-            yield path, e
-
-
 def run_native(exe, scenario):
     """Runs the scenario; returns its result in the scenario's own lines."""
     with tempfile.TemporaryDirectory() as tmp:
@@ -166,19 +166,6 @@ def run_native(exe, scenario):
     elapsed = [int(t.split()[1]) for t in trace if t.startswith("elapsed ")]
     late = seconds_check(scenario, (elapsed[0] if elapsed else 0) / 1000.0)
     return lines + ([late] if late else []), host_names(trace)
-
-
-def host_names(lines):
-    """What a scenario's {ID} and {pid} stand for on this host, from its
-    "handle ID 0x..." and "pid N" lines."""
-    names = {}
-    for line in lines:
-        words = line.split()
-        if len(words) == 3 and words[0] == "handle":
-            names["{%s}" % words[1]] = words[2]
-        elif len(words) == 2 and words[0] == "pid":
-            names["{pid}"] = words[1]
-    return names
 
 
 def sim_names(scenario):
@@ -247,12 +234,12 @@ def seconds_check(scenario, seconds):
     return "ran %.1f s, not %s to %s s" % (seconds, bounds.split()[0], bounds.split()[1])
 
 
-def compare(name, expected, actual):
+def compare(report, name, expected, actual):
+    """Reports whether the run gave what the scenario expects, with a diff."""
     if expected == actual:
-        return True
-    diff = difflib.unified_diff(expected, actual, "expected", "actual", lineterm="", n=2)
-    print("FAIL %s" % name)
-    for line in diff:
+        return report.check(name, True)
+    report.check(name, False)
+    for line in difflib.unified_diff(expected, actual, "expected", "actual", lineterm="", n=2):
         print("    " + line)
     return False
 
@@ -272,9 +259,6 @@ def random_desktop(rng, path):
         f.write("\n".join(lines) + "\n")
 
 
-TEXT_LINE = re.compile(r'^"(.*)"( - Iconized| - Maximized)?( - Hidden)?$')
-
-
 def json_agrees_with_text(exe, runs):
     """On random desktops the JSON listing's titled windows are, in order,
     the text listing's, in the same states, with the same titles where the
@@ -286,58 +270,318 @@ def json_agrees_with_text(exe, runs):
             random_desktop(rng, path)
             env = dict(os.environ, QUILLEX_SIM_SCENARIO=path)
             text = subprocess.run([exe, "/listwin"], env=env, stdout=subprocess.PIPE).stdout
-            listing = subprocess.run([exe, "/listwin", "/json"], env=env,
-                                     stdout=subprocess.PIPE).stdout
-            shown = [TEXT_LINE.match(l).groups() for l in text.decode("latin-1").splitlines()]
-            objects = [o for o in json.loads(listing) if o["title"]]
+            array = subprocess.run([exe, "/listwin", "/json"], env=env,
+                                   stdout=subprocess.PIPE).stdout
+            shown = [(l.title.decode("latin-1"), (l.state or b"").decode(), l.hidden)
+                     for l in listing(text)]
+            objects = [o for o in json.loads(array) if o["title"]]
             same = len(shown) == len(objects) and all(
                 (o["minimized"], o["maximized"] and not o["minimized"], not o["visible"]) ==
                 (state == " - Iconized", state == " - Maximized", hidden is not None) and
                 (o["title"] == title or len(title) >= 127 or not title.isascii())
                 for (title, state, hidden), o in zip(shown, objects))
             if not same:
-                problems.append("desktop %d:\n%s\n%s" % (run, open(path).read(), listing))
+                problems.append("desktop %d:\n%s\n%s" % (run, open(path).read(), array))
     return problems
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--exe", required=True)
-    ap.add_argument("--update", action="store_true", help="rewrite the expectations")
-    ap.add_argument("--random-json", type=int, metavar="N",
-                    help="instead: compare the JSON and text listings of N random desktops")
-    ap.add_argument("paths", nargs="*")
-    args = ap.parse_args()
-    if args.random_json:
-        problems = json_agrees_with_text(os.path.abspath(args.exe), args.random_json)
-        for p in problems[:5]:
-            print("FAIL " + p)
-        print("random desktops: %d, JSON and text listings disagree on %d" % (
-            args.random_json, len(problems)))
-        return 1 if problems else 0
+# On a real desktop the system has top-level windows of its own ("Default
+# IME", one per GUI thread), and on Windows many more. They are not part of
+# any scenario: their lines, and their children's, are dropped before
+# comparing, and their questions are answered "n" (a yes must never reach a
+# window the test did not make).
+SPARE_ANSWERS = 100
+# Above the longest bounded wait (8 s for an answer), far below the
+# runner's timeouts.
+HUNG_RUN_LIMIT = 12
+# The words of windows that stop answering, or never answer, for a while.
+UNANSWERING = re.compile(r" (hung|wakes|stalls|busy=\d+|ponders|drops|saves=\d+|cleans=\d+)\b")
+ECHOED_KEY = re.compile(r"^call read_console_key\(\) = (?:'(.)'|0x([0-9a-f]{2})), echoed$")
 
-    passed = failed = skipped = 0
-    for path, s in load_scenarios(args.paths):
-        if isinstance(s, ValueError):
-            failed += 1
-            continue
-        if s.option("native-skip"):
-            print("SKIP %s: %s" % (os.path.basename(path), s.option("native-skip")))
-            skipped += 1
-            continue
-        actual, names = run_native(os.path.abspath(args.exe), s)
-        if args.update:
-            with open(path, "w", encoding="latin-1") as f:
-                f.write("\n".join(s.setup + [""] + as_names(actual, names)) + "\n")
-            print("updated %s" % path)
-            continue
-        if compare(os.path.basename(path), with_names([l for l in s.expected if l], names), actual):
-            passed += 1
+
+def window_words(scenario, word):
+    """The scenario's window lines that carry the word."""
+    return [l for l in scenario.setup
+            if l.startswith("window ") and word in l.rsplit('"', 1)[1].split()]
+
+
+def asking_seconds(scenario):
+    """How long the scenario's windows ask their user, at most."""
+    asks = re.findall(r" asks=(\d+)", "\n".join(l for l in scenario.setup if l.startswith("window ")))
+    return max(map(int, asks), default=0)
+
+
+def has_hung_window(scenario):
+    return any(l.startswith("window ") and UNANSWERING.search(l) for l in scenario.setup)
+
+
+def timed(scenario):
+    """Whether the scenario asserts how long its run takes."""
+    return bool(has_hung_window(scenario) or asking_seconds(scenario) or scenario.option("seconds"))
+
+
+def scenario_keys(scenario):
+    """The scenario's console keys; none when it runs without a console."""
+    keys = (scenario.option("keys") or "none").split()
+    return [] if keys == ["none"] else keys
+
+
+def starter_key(token):
+    """The starter's key line for a scenario's key token."""
+    if token == "^C":
+        return "key ctrl+c"
+    if re.fullmatch(r"<[^<>]+>", token):
+        return "key " + token[1:-1]
+    if len(token) == 1:
+        return "char %02x" % ord(token)
+    raise ValueError("unknown key %s" % token)
+
+
+def printable(data):
+    """The visible characters of a text, blanks and control bytes left out."""
+    return bytes(b for b in data if 32 < b < 127 or b >= 128).decode("latin-1")
+
+
+def run_on_host(host, build, scenario, names, tmp):
+    """Runs quillex.exe as the scenario says: with its keys on a console of
+    its own (its standard input a file of "y" answers, which must never
+    answer a question), or with pipes. Returns (exit code, standard output,
+    standard error, the keys echoed on the console or None)."""
+    line = with_names([scenario.option("cmdline") or ""], names)[0]
+    keys = scenario_keys(scenario)
+    target = stdout_target(scenario)
+    if keys:
+        key_file, screen, answers = (os.path.join(tmp, n) for n in ("keys", "screen", "stdin"))
+        with open(key_file, "w") as f:
+            f.write("".join(starter_key(k) + "\n" for k in keys) + "char 6e\n" * SPARE_ANSWERS)
+        with open(answers, "wb") as f:
+            f.write(b"yyyyyyyyyyyyyyyy\r\n" * 8)
+        title = [l.split('"')[1] for l in window_words(scenario, "console")]
+        argv = quillex_argv(build, line, tmp, scenario.option("startup"), (key_file, screen),
+                            title[0] if title else None, answers)
+    else:
+        argv = quillex_argv(build, line, tmp, scenario.option("startup"))
+    try:
+        p = host.run(build.arch, argv, stdout=target or subprocess.PIPE, stderr=subprocess.PIPE,
+                     timeout=90)
+    finally:
+        if target:
+            target.close()
+    echoed = None
+    if keys:
+        shown = open(screen, "rb").read().split(b"\n")[1:] if os.path.exists(screen) else []
+        echoed = printable(b"".join(shown))
+    return p.returncode, p.stdout or b"", p.stderr, echoed
+
+
+def without_foreign_windows(stdout, foreign):
+    """The output without the lines of the system's own windows (foreign
+    maps their titles to their child lines), and the number of questions
+    those lines asked."""
+    kept, asked, children = [], 0, None
+    for l in listing(stdout):
+        if l.title is not None and not l.child and l.title in foreign:
+            asked += bool(l.question)
+            children = foreign[l.title]
+        elif not (children and l.child and l.line in children):
+            children = None
+            kept.append(l.line)
+    return b"".join(kept), asked
+
+
+def json_without_foreign_windows(stdout, names):
+    """The JSON listing without the system's windows: the objects of the
+    scenario's windows and their children. An array that does not parse
+    whole is left as it is, to fail."""
+    text = stdout.decode("ascii", "replace")
+    try:
+        json.loads(text)
+    except ValueError:
+        return stdout
+    handles = set(names.values())
+    kept = [line.rstrip(",") for line in text.split("\r\n") if line.startswith("{")]
+    kept = [o for o in kept if json.loads(o).get("parent", json.loads(o)["handle"]) in handles]
+    return ("[\r\n" + ",\r\n".join(kept) + "\r\n]\r\n" if kept else "[]\r\n").encode()
+
+
+def listed_windows(host, build):
+    """The titled top-level windows there are now, in listing order, each
+    with the child lines listed under it."""
+    p = run_command_line(host, build, "quillex.exe /listwin /listsub", stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, timeout=60)
+    windows = []
+    for l in listing(p.stdout):
+        if l.title is not None and not l.child:
+            windows.append((l.title, set()))
+        elif windows and l.child:
+            windows[-1][1].add(l.line)
+    return windows
+
+
+def run_wine(host, build, scenario, foreign):
+    """The scenario's result lines and names, or (None, names) when it
+    cannot run safely here."""
+    with tempfile.TemporaryDirectory() as tmp:
+        with FixtureRun(host, build, scenario.path) as fixture:
+            keys = scenario_keys(scenario)
+            # A yes (Y, or a key whose classic code is Y, Shift+F6) must
+            # reach only the scenario's windows, which must come first.
+            if any(k in ("y", "Y") or (k.startswith("<") and "+" in k) for k in keys):
+                mine = [title not in foreign for title, _ in listed_windows(host, build)]
+                if not all(mine[:max((i + 1 for i, m in enumerate(mine) if m), default=0)]):
+                    return None, fixture.names
+            fixture.started()
+            start = time.time()
+            code, stdout, stderr, echoed = run_on_host(host, build, scenario, fixture.names, tmp)
+            seconds = time.time() - start
+        states, names = fixture.report, fixture.names
+    if stdout.startswith(b"["):
+        stdout, spare = json_without_foreign_windows(stdout, names), 0
+    else:
+        stdout, spare = without_foreign_windows(stdout, foreign)
+    echo = []
+    if keys:
+        # The "n" answers to the questions about the system's windows.
+        if spare and echoed.endswith("n" * spare):
+            echoed = echoed[:len(echoed) - spare]
+        echo = ["echo " + echoed]
+    lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err") + echo + states
+    # A run beside a window that stops answering must end after its bounded
+    # waits; one beside a window that asks its user must wait for the
+    # answer; one with a time bound must keep it.
+    asks, bounded = asking_seconds(scenario), scenario.option("seconds")
+    late = seconds_check(scenario, seconds)
+    if timed(scenario):
+        print("# time %s: quillex ended in %.1f s" % (os.path.basename(scenario.path), seconds))
+    if late:
+        lines.append(late)
+    elif not bounded and has_hung_window(scenario) and seconds > HUNG_RUN_LIMIT:
+        lines.append("ran %.1f s beside a hung window, over %d s" % (seconds, HUNG_RUN_LIMIT))
+    elif not bounded and seconds < asks:
+        lines.append("ended after %.1f s, before the window's %d s question" % (seconds, asks))
+    return lines, names
+
+
+def expected_on_host(scenario):
+    """The scenario's expectations as Windows shows them: text-mode output,
+    the characters echoed on the console, no final line for the console
+    (the test's own, gone with the run)."""
+    stdout = scenario.expected_stdout().replace(b"\n", b"\r\n")
+    stderr = scenario.expected_stdout("err").replace(b"\n", b"\r\n")
+    exit_line = [l for l in scenario.expected if l.startswith("exit ")]
+    consoles = tuple("final %s " % l.split()[1] for l in window_words(scenario, "console"))
+    states = [l for l in scenario.expected if l.startswith(("received ", "final "))
+              and not (consoles and l.startswith(consoles))]
+    echo = []
+    if scenario_keys(scenario):
+        chars = [ECHOED_KEY.match(l) for l in scenario.expected]
+        echoed = bytes(ord(m.group(1)) if m.group(1) else int(m.group(2), 16)
+                       for m in chars if m)
+        echo = ["echo " + printable(echoed)]
+    return exit_line + out_lines(stdout) + out_lines(stderr, "err") + echo + states
+
+
+def skip_reason(scenario, build, on_windows):
+    reason = scenario.option("windows-skip" if on_windows else "wine-skip")
+    if reason:
+        return reason
+    if on_windows and scenario.option("stdout") == "full":
+        return "Windows has no device that is always full"
+    # Scenarios of titles outside the ANSI code page are written for one of
+    # the two builds: what the other one does there is another scenario.
+    wanted, utf8 = scenario.option("build"), build.exe == "quillex-utf8.exe"
+    if wanted == "utf-8" and not utf8:
+        return "written for quillex-utf8.exe"
+    if wanted == "classic" and utf8:
+        return "written for the classic quillex.exe"
+    if any(" post-fails" in l for l in scenario.setup if l.startswith(("window ", "child "))):
+        return "a post that fails is a simulated-only feature"
+    if utf8 and (has_hung_window(scenario) or asking_seconds(scenario)):
+        # Seconds of waiting each, on code that does not touch text.
+        return "its waits are the same with quillex.exe, which runs it"
+    return None
+
+
+def replay_on_host(args, build, host, report):
+    """The corpus against real windows."""
+    foreign = dict([(b"Default IME", set())] + listed_windows(host, build))
+    for path, s in load_scenarios(args.paths, report, args.timed):
+        name = os.path.basename(path)
+        reason = skip_reason(s, build, host.__class__.__name__ == "WindowsHost")
+        actual, names = (None, {}) if reason else run_wine(host, build, s, foreign)
+        if actual is None:
+            report.skip(name, reason or "a window the test did not make comes before the "
+                        "scenario's, and a yes must not reach it")
+        elif args.update and s.option("native-skip"):
+            write_expectations(s, [l.replace("\\r\\n", "\\n") if l.startswith(("out ", "err "))
+                                   else l for l in as_names(actual, names)
+                                   if not l.startswith("echo ")])
         else:
-            failed += 1
-    if not args.update:
-        print("scenarios: %d passed, %d failed, %d skipped" % (passed, failed, skipped))
-    return 1 if failed or not (passed or skipped or args.update) else 0
+            compare(report, name, with_names(expected_on_host(s), names), actual)
+
+
+def load_scenarios(paths, report, only_timed=None):
+    """(path, Scenario) for every scenario file of the paths (files, or
+    folders of .scn files), those that assert a time alone or none of them
+    (only_timed "only" or "none"); a file that is not a scenario is reported
+    as a failure."""
+    files = []
+    for p in paths:
+        files += sorted(os.path.join(p, f) for f in os.listdir(p) if f.endswith(".scn")) \
+            if os.path.isdir(p) else [p]
+    for path in files:
+        try:
+            s = Scenario(path)
+        except ValueError as e:
+            report.check(os.path.basename(path), False, e)
+            continue
+        if only_timed is None or timed(s) == (only_timed == "only"):
+            yield path, s
+
+
+def write_expectations(scenario, lines):
+    with open(scenario.path, "w", encoding="latin-1") as f:
+        f.write("\n".join(scenario.setup + [""] + lines) + "\n")
+    print("# updated %s" % scenario.path)
+
+
+def replay_natively(args):
+    report = Report()
+    exe = os.path.abspath(args.exe)
+    if args.random_json:
+        problems = json_agrees_with_text(exe, args.random_json)
+        report.check("JSON and text listings agree on %d random desktops" % args.random_json,
+                     not problems, "\n".join(problems[:3]) or None)
+        return report.close()
+    for path, s in load_scenarios(args.paths, report, args.timed):
+        if s.option("native-skip"):
+            report.skip(os.path.basename(path), s.option("native-skip"))
+            continue
+        actual, names = run_native(exe, s)
+        if args.update:
+            write_expectations(s, as_names(actual, names))
+        else:
+            compare(report, os.path.basename(path), with_names([l for l in s.expected if l], names),
+                    actual)
+    return report.close()
+
+
+def main():
+    more = [("--host", dict(choices=("sim", "wine", "windows"), default="sim")),
+            ("--exe", dict(default="quillex.exe", help="sim: the native quillex; else the exe "
+                                                       "of the build's tool folder")),
+            ("--timed", dict(choices=("only", "none"))),
+            ("--update", dict(action="store_true", help="rewrite the expectations")),
+            ("--random-json", dict(type=int, metavar="N")),
+            ("paths", dict(nargs="*"))]
+    host = argparse.ArgumentParser(add_help=False)
+    host.add_argument("--host", default="sim")
+    if host.parse_known_args()[0].host != "sim":
+        return run_suite(replay_on_host, more)
+    ap = argparse.ArgumentParser()
+    for flag, options in more:
+        ap.add_argument(flag, **options)
+    return replay_natively(ap.parse_args())
 
 
 if __name__ == "__main__":

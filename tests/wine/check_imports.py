@@ -9,6 +9,9 @@ import re
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from suite import Report  # noqa: E402
+
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "msvcrt.dll"}
 
 
@@ -19,16 +22,13 @@ def imports(exe):
 
 
 def main():
-    failed = 0
+    report = Report()
     for exe in sys.argv[1:]:
         dlls = imports(exe)
         foreign = [d for d in dlls if d.lower() not in SYSTEM_DLLS]
-        print("%s: %d bytes, imports %s" % (exe, os.path.getsize(exe), ", ".join(dlls)))
-        if foreign or not dlls:
-            print("  FAIL: needs %s" % (", ".join(foreign) or "an import table"))
-            failed += 1
-    print("imports: %d passed, %d failed" % (len(sys.argv) - 1 - failed, failed))
-    return 1 if failed else 0
+        report.check("%s needs no DLL beyond the system's own" % exe, dlls and not foreign,
+                     "%d bytes, imports %s" % (os.path.getsize(exe), ", ".join(dlls)))
+    return report.close()
 
 
 if __name__ == "__main__":

@@ -14,7 +14,8 @@ unshare at ones that are missing or fail:
 - a fixture that cannot start stops the scenario runner at once with one
   message.
 
-Whole outputs are compared.
+Whole outputs are compared. The nested runs install nothing and replay one
+quick scenario, on Wine prefixes named after QUILLEX_PREFIX_ROOT.
 """
 import os
 import re
@@ -27,6 +28,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, HERE)
 import winehost  # noqa: E402
+from suite import Report, listing  # noqa: E402
 
 UNRUNNABLE = os.path.join(HERE, "unrunnable-loader")
 NO_QEMU = "/nonexistent/qemu-i386"
@@ -36,16 +38,15 @@ NOT_32 = ("this kernel cannot run 32-bit programs (%s: Exec format error), and n
           "qemu-i386 either: %s is not installed (scripts/install_deps.sh installs qemu-user "
           "where 32-bit programs cannot run)" % (UNRUNNABLE, NO_QEMU))
 NOT_64 = "this kernel cannot run 64-bit programs (%s: Exec format error)" % UNRUNNABLE
-
-# Wine's own windows ("Default IME", one per GUI thread) in a listing.
-WINE_OWN_LINE = re.compile(rb'"Default IME"[^\n]*\n')
-
-failures = []
+PREFIXES = os.environ.get("QUILLEX_PREFIX_ROOT", "build/wineprefix-fallbacks")
+QUICK = "tests/scenarios/corpus/not-found-quiet.scn"
+report = Report()
 
 
 def run(argv, extra_env, timeout=1800):
     start = time.time()
-    env = dict(os.environ, **extra_env)
+    env = dict(os.environ, QUILLEX_NO_INSTALL="1", QUILLEX_PREFIX_ROOT=PREFIXES,
+               QUILLEX_WINE_PREFIX=PREFIXES + "-run", **extra_env)
     # The machine simulated here is the one the loaders make it.
     env.pop("QUILLEX_WINE32_THROUGH_QEMU", None)
     with tempfile.TemporaryDirectory() as logs:  # not the outer test run's logs
@@ -56,18 +57,14 @@ def run(argv, extra_env, timeout=1800):
 
 
 def expect(what, expected, actual):
-    if expected == actual:
-        print("ok   %s" % what)
-    else:
-        print("FAIL %s\n  expected %r\n  actual   %r" % (what, expected, actual))
-        failures.append(what)
+    report.check(what, expected == actual, repr(actual), repr(expected))
 
 
-def summary(stdout):
-    """The summary lines of scripts/test.sh, their timings left off."""
-    text = stdout.decode("utf-8", "replace")
-    tail = text.split("=== summary", 1)[1].splitlines()[1:] if "=== summary" in text else []
-    return [re.sub(r" \(\d+ s(; .*)?\)$", "", line) for line in tail if line]
+def stages(stdout):
+    """How each stage of scripts/test.sh ended, its time left off."""
+    ended = re.findall(r"^\[\d+/\d+\] (.*?)(?: (passed|FAILED) in \d+ s.*|: (skipped), .*)$",
+                       stdout.decode("utf-8", "replace"), re.M)
+    return [(name, passed or skipped) for name, passed, skipped in ended]
 
 
 # The demo's listing under Wine: the fixture's demo windows, then Wine's own
@@ -95,8 +92,9 @@ def check_run_without_32_bit():
     expect("run.sh without 32-bit support: the notice", (
         "quillex: running the x86_64 quillex.exe under 64-bit Wine, since the i686 one cannot "
         "run here: %s\n" % NOT_32).encode(), err)
+    # Wine's own windows ("Default IME", one per GUI thread) left out.
     expect("run.sh without 32-bit support: the demo listing", DEMO_LISTING,
-           WINE_OWN_LINE.sub(b"", out))
+           b"".join(l.line for l in listing(out) if l.title != b"Default IME"))
 
 
 def script(folder, name, text):
@@ -107,8 +105,11 @@ def script(folder, name, text):
     return path
 
 
+WINE_ONLY = [("cross build i686", "passed"), ("cross build x86_64", "passed"),
+             ("import tables", "passed")]
+
+
 def check_test_without_32_bit(tmp):
-    scenario = "tests/scenarios/corpus/hung-beside-responsive-target.scn"
     no_namespace = dict(
         NO_32_BIT, QUILLEX_QEMU_I386=script(tmp, "qemu-i386", "echo 'qemu-i386 version 10.0.2'\n"),
         QUILLEX_UNSHARE=script(tmp, "unshare", "echo 'unshare: unshare failed: Operation not "
@@ -118,17 +119,12 @@ def check_test_without_32_bit(tmp):
             ("without 32-bit support or qemu-i386", NO_32_BIT, NOT_32),
             ("without 32-bit support or user namespaces", no_namespace,
              not_32 + "no user namespace: unshare: unshare failed: Operation not permitted")):
-        code, out, _, _ = run(["scripts/test.sh", "--wine-only", scenario], env)
+        code, out, _, _ = run(["scripts/test.sh", "--wine-only", QUICK], env)
         expect("test.sh %s: exit code" % what, 0, code)
         expect("test.sh %s: the skip line" % what, True,
-               ("=== i686 under Wine: skipped, %s\n" % reason).encode() in out)
-        expect("test.sh %s: the summary" % what, [
-            "passed   cross build i686",
-            "passed   cross build x86_64",
-            "passed   import tables",
-            "skipped  i686 under Wine: " + reason,
-            "passed   x86_64 under Wine",
-        ], summary(out))
+               ("] i686 under Wine: skipped, %s\n" % reason).encode() in out)
+        expect("test.sh %s: the stages" % what, WINE_ONLY + [
+            ("i686 under Wine", "skipped"), ("x86_64 under Wine", "passed")], stages(out))
 
 
 def check_without_wine():
@@ -141,17 +137,12 @@ def check_without_wine():
         "simulated desktop: scripts/run.sh --native /listwin /listsub\n" % (NOT_32, NOT_64)
     ).encode(), err)
     expect("run.sh without Wine: stops at once", True, seconds < 30)
-    code, out, _, _ = run(["scripts/test.sh", "--wine-only",
-                           "tests/scenarios/corpus/not-found-quiet.scn"], NO_WINE)
+    code, out, _, _ = run(["scripts/test.sh", "--wine-only", QUICK], NO_WINE)
     expect("test.sh without Wine: exit code", 1, code)
-    expect("test.sh without Wine: the summary", [
-        "passed   cross build i686",
-        "passed   cross build x86_64",
-        "passed   import tables",
-        "skipped  i686 under Wine: " + NOT_32,
-        "skipped  x86_64 under Wine: " + NOT_64,
-        "FAILED   no Wine suite could run: quillex.exe was not tried on real windows",
-    ], summary(out))
+    expect("test.sh without Wine: the stages", WINE_ONLY + [
+        ("i686 under Wine", "skipped"), ("x86_64 under Wine", "skipped")], stages(out))
+    expect("test.sh without Wine: says why it fails", True,
+           b"\nFAILED: no Wine suite could run: quillex.exe was not tried on real windows\n" in out)
 
 
 def check_fixture_cannot_start():
@@ -161,13 +152,14 @@ def check_fixture_cannot_start():
         bad = os.path.join(tmp, "bad.scn")
         with open(bad, "w") as f:
             f.write('window w1 "A" bogus\ncmdline quillex.exe /listwin\n\nexit 0\n')
-        code, out, _, seconds = run(["python3", "tests/wine/run_wine_scenarios.py", "--build",
-                                     build, bad, bad, bad], {})
+        code, out, _, seconds = run(["python3", "tests/scenarios/run_scenarios.py", "--host",
+                                     "wine", "--build", build, bad, bad, bad], {})
     expect("a fixture that cannot start: exit code", 1, code)
     expect("a fixture that cannot start: one message", (
-        "wine-win32-%s: stopped after 0 passed, 0 failed: the fixture (%s) did not start under "
-        "Wine for bad.scn: it ended with exit code 2: fixture: unknown window attribute bogus\n"
-        % (arch, os.path.join(build, "tests", "wine", "fixture.exe"))).encode(), out)
+        "not ok 1 the suite goes on (stopped: the fixture (%s) did not start under Wine for "
+        "bad.scn: it ended with exit code 2: fixture: unknown window attribute bogus)\n"
+        "0 passed, 1 failed, 0 skipped\n" % os.path.join(build, "tests", "wine", "fixture.exe")
+    ).encode(), out)
     expect("a fixture that cannot start: stops at once", True, seconds < 30)
 
 
@@ -177,8 +169,7 @@ def main():
         check_test_without_32_bit(tmp)
     check_without_wine()
     check_fixture_cannot_start()
-    print("fallbacks: %d failed" % len(failures))
-    return 1 if failures else 0
+    return report.close()
 
 
 if __name__ == "__main__":

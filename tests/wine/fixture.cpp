@@ -280,24 +280,22 @@ bool wait_until_judged_hung(const sim::Desktop &d) {
     return true;
 }
 
+// The state of a window the fixture made; the console is the test's own,
+// and gone with it by now.
+bool real_state(const sim::Window &w, bool *visible, sim::Placement *placement) {
+    if (w.console) return false;
+    HWND h = hwnd_of[&w];
+    *visible = IsWindowVisible(h) != 0;
+    *placement = IsIconic(h) ? sim::MINIMIZED : IsZoomed(h) ? sim::MAXIMIZED : sim::NORMAL;
+    return true;
+}
+
 void write_report(const sim::Desktop &d, Churned churned, const char *path) {
     FILE *f = fopen(path, "w");
     if (!f) return;
     if (d.churn) fprintf(f, "churned %ld %ld\n", churned.created, churned.destroyed);
     EnterCriticalSection(&lock);
-    for (const auto &w : d.all)
-        for (const std::string &m : w->received) fprintf(f, "received %s %s\n", w->id.c_str(), m.c_str());
-    for (const sim::Window *w : d.top) {
-        // The console is the test's own, and gone with it by now.
-        if (w->console) continue;
-        HWND h = hwnd_of[w];
-        if (w->gone) {
-            fprintf(f, "final %s gone\n", w->id.c_str());
-            continue;
-        }
-        fprintf(f, "final %s %s %s\n", w->id.c_str(), IsWindowVisible(h) ? "visible" : "hidden",
-                IsIconic(h) ? "minimized" : IsZoomed(h) ? "maximized" : "normal");
-    }
+    sim::write_report(f, d, real_state);
     LeaveCriticalSection(&lock);
     fclose(f);
 }

@@ -8,7 +8,7 @@ it: each must then end with its own code and say why. A few run once more
 where they must fail (no such button, a close nobody answers, seconds that
 are not a number). The scripts and outputs are read from the guide itself,
 so the guide cannot drift from the program. A recipe about console windows
-runs on a console of its own (the console typist's), the others with their
+runs on a console of its own (the starter's), the others with their
 output to a file.
 
     guide_batch_test.py --build build/win32-i686 [--guide docs/guide.md]
@@ -25,9 +25,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import (Build, run_quillex, start_quillex, suite_arguments,  # noqa: E402
-                         wait_for_window, wait_until, window_exists)
-from winehost import Host, WineError, winpath  # noqa: E402
+from suite import (run_quillex, run_suite, start_quillex, starter_argv,  # noqa: E402
+                   wait_for_window, wait_until, window_exists)
+from winehost import WineError, winpath  # noqa: E402
 
 NOTEPAD = "Untitled - Notepad"
 # What Wine's cmd.exe writes a script's echo in, to a file: the ANSI code
@@ -42,7 +42,6 @@ class Desk:
 
     def __init__(self, host, build, tmp):
         self.host, self.build, self.tmp = host, build, tmp
-        self.typist = os.path.join(build.folder, "tests", "wine", "typist.exe")
         self.background = []
 
     def exists(self, title):
@@ -69,7 +68,7 @@ class Desk:
             raise WineError("%d Notepads did not come up within 30 s" % count)
 
     def type_text(self):
-        if self.host.run(self.build.arch, [self.typist, NOTEPAD, "unsaved"]).returncode != 0:
+        if self.host.run(self.build.arch, [self.build.typist, NOTEPAD, "unsaved"]).returncode != 0:
             raise WineError("could not type into Notepad")
 
     def ask_to_save(self):
@@ -199,112 +198,89 @@ def guide_blocks(path):
     return found
 
 
-def run_recipe(host, build, env, folder, script, recipe, arguments, console=False):
-    """Runs the script under cmd.exe from the folder; returns (exit code,
-    what it printed)."""
+def run_recipe(host, build, folder, script, recipe, arguments, console=False):
+    """Runs the script under cmd.exe from the folder (on a console of its
+    own when asked); returns (exit code, what it printed)."""
     bat, out = os.path.join(folder, recipe + ".bat"), os.path.join(folder, "out")
     with open(bat, "w", newline="\r\n") as f:
         f.write(script)
-    argv = ["C:\\windows\\system32\\cmd.exe", "/c", winpath(bat)] + list(arguments)
-    if console:
-        keys, screen = os.path.join(folder, "keys"), os.path.join(folder, "screen")
-        open(keys, "w").close()
-        argv = [build.typist, winpath(keys), winpath(screen)] + argv
+    cmd = "C:\\windows\\system32\\cmd.exe"
+    line = " ".join([cmd, "/c", winpath(bat)] + ['"%s"' % a for a in arguments])
+    keys = (os.path.join(folder, "keys"), os.path.join(folder, "screen")) if console else None
+    if keys:
+        open(keys[0], "w").close()
     # Output to a file: a program the script starts would keep a pipe open
     # after the script ends.
     with open(out, "wb") as o:
-        code = subprocess.run(host.command(build.arch, argv), env=env,
-                              stdin=subprocess.DEVNULL, stdout=o, stderr=subprocess.DEVNULL,
-                              timeout=120).returncode
+        code = host.run(build.arch, starter_argv(build, cmd, line.encode("utf-8"), folder,
+                                                 keys=keys),
+                        stdout=o, stderr=subprocess.DEVNULL, timeout=120).returncode
     return code, open(out, "rb").read()
 
 
-def main():
-    args, name = suite_arguments("guide-batch", wine_only="its recipes run against Wine's own "
-                                 "Notepad", more=[("--guide", dict(default=GUIDE))])
+def recipes(args, build, host, report):
     blocks = guide_blocks(args.guide)
-    failed = ran = 0
 
-    def report(what, ok, code, printed, want_code, want):
-        nonlocal failed, ran
-        print("%s %s: exit %d, %r" % ("ok  " if ok else "FAIL", what, code, printed))
-        if not ok:
-            print("     expected exit %d, %r" % (want_code, want))
-        failed += not ok
-        ran += 1
+    def outcome(what, code, printed, want_code, want, held=True):
+        report.check(what, (code, printed) == (want_code, want) and held,
+                     "exit %d, %r%s" % (code, printed, "" if held else
+                                        "; the desktop after it is not as it must be"),
+                     "exit %d, %r" % (want_code, want))
 
-    try:
-        build = Build(args.build)
-        with Host(args.prefix) as host, tempfile.TemporaryDirectory() as tmp:
-            desk = Desk(host, build, tmp)
-            env = host.env_for(build.arch)
-            # The recipes run quillex.exe from their own folder; one folder
-            # has none.
-            shutil.copy(build.quillex, os.path.join(tmp, "quillex.exe"))
-            bare = os.path.join(tmp, "without-quillex")
-            os.mkdir(bare)
+    with tempfile.TemporaryDirectory() as tmp:
+        desk = Desk(host, build, tmp)
+        # The recipes run quillex.exe from their own folder; one folder has
+        # none.
+        shutil.copy(build.quillex, os.path.join(tmp, "quillex.exe"))
+        bare = os.path.join(tmp, "without-quillex")
+        os.mkdir(bare)
 
-            def run_case(recipe, what, case, expected):
-                """Runs the recipe on the desktop the case prepares."""
-                stop = threading.Event()
-                meanwhile = threading.Thread(target=case.during, args=(desk, stop))
-                try:
-                    case.prepare(desk)
-                    if case.during:
-                        meanwhile.start()
-                    code, printed = run_recipe(host, build, env, tmp, blocks[("batch", recipe)],
-                                               recipe, [case.argument] + list(case.more),
-                                               case.console)
-                    stop.set()
-                    if case.during:
-                        meanwhile.join()
-                    want = expected.replace("\n", "\r\n").encode()
-                    held = case.holds(desk)
-                    report(what, code == case.code and printed == want and held,
-                           code, printed, case.code, want)
-                    if not held:
-                        print("     and the desktop after it is not as it must be")
-                finally:
-                    stop.set()
-                    desk.clear()
+        def run_case(recipe, what, case, expected):
+            """Runs the recipe on the desktop the case prepares."""
+            stop = threading.Event()
+            meanwhile = threading.Thread(target=case.during, args=(desk, stop))
+            try:
+                case.prepare(desk)
+                if case.during:
+                    meanwhile.start()
+                code, printed = run_recipe(host, build, tmp, blocks[("batch", recipe)], recipe,
+                                           [case.argument] + list(case.more), case.console)
+                stop.set()
+                if case.during:
+                    meanwhile.join()
+                outcome(what, code, printed, case.code, expected.replace("\n", "\r\n").encode(),
+                        case.holds(desk))
+            finally:
+                stop.set()
+                desk.clear()
 
-            for recipe, case in BATCH_CASES.items():
-                script = blocks.get(("batch", recipe))
-                expected = blocks.get(("batch-output", recipe))
-                if script is None or expected is None:
-                    print("FAIL %s: not in the guide" % recipe)
-                    failed += 1
-                    continue
-                # Without its argument, or without quillex.exe, a recipe stops
-                # before it runs Quillex; for a window that is not there it
-                # says so, whatever the title holds.
-                message, code, more = NOT_THERE.get(recipe, NOT_THERE_DEFAULT)
-                failing = [("without a title", tmp, [], 2,
-                            "%s.bat: give the window's title" % recipe),
-                           ("without quillex.exe", bare, ["Window"], 3, MISSING_EXE % recipe),
-                           ("with a title of characters cmd.exe treats specially", tmp,
-                            [TRICKY] + more, code,
-                            message.replace("%s", TRICKY) if message else TRICKY_CONSOLE_TITLE)]
-                if message:
-                    failing.append(("for a window that is not there", tmp, ["No Such Window"] +
-                                    more, code, message.replace("%s", "No Such Window")))
-                for what, folder, arguments, want_code, said in failing:
-                    got, printed = run_recipe(host, build, env, folder, script, recipe,
-                                              arguments, case.console)
-                    want = (said + "\r\n").encode(CMD_ENCODING)
-                    report("%s %s" % (recipe, what), (got, printed) == (want_code, want), got,
-                           printed, want_code, want)
-                run_case(recipe, recipe, case, expected)
-            for recipe, what, case, expected in MORE_CASES:
-                run_case(recipe, "%s %s" % (recipe, what), case, expected)
-    except WineError as e:
-        print("%s: stopped: %s" % (name, e))
-        return 1
-    print("%s: %d runs, %d failed" % (name, ran, failed))
-    runs = sum(5 if NOT_THERE.get(r, NOT_THERE_DEFAULT)[0] else 4 for r in BATCH_CASES)
-    runs += len(MORE_CASES)
-    return 1 if failed or ran != runs else 0
+        for recipe, case in BATCH_CASES.items():
+            script = blocks.get(("batch", recipe))
+            expected = blocks.get(("batch-output", recipe))
+            if not report.check("%s is in the guide" % recipe, script and expected):
+                continue
+            # Without its argument, or without quillex.exe, a recipe stops
+            # before it runs Quillex; for a window that is not there it says
+            # so, whatever the title holds.
+            message, code, more = NOT_THERE.get(recipe, NOT_THERE_DEFAULT)
+            failing = [("without a title", tmp, [], 2, "%s.bat: give the window's title" % recipe),
+                       ("without quillex.exe", bare, ["Window"], 3, MISSING_EXE % recipe),
+                       ("with a title of characters cmd.exe treats specially", tmp,
+                        [TRICKY] + more, code,
+                        message.replace("%s", TRICKY) if message else TRICKY_CONSOLE_TITLE)]
+            if message:
+                failing.append(("for a window that is not there", tmp, ["No Such Window"] +
+                                more, code, message.replace("%s", "No Such Window")))
+            for what, folder, arguments, want_code, said in failing:
+                got, printed = run_recipe(host, build, folder, script, recipe, arguments,
+                                          case.console)
+                outcome("%s %s" % (recipe, what), got, printed, want_code,
+                        (said + "\r\n").encode(CMD_ENCODING))
+            run_case(recipe, recipe, case, expected)
+        for recipe, what, case, expected in MORE_CASES:
+            run_case(recipe, "%s %s" % (recipe, what), case, expected)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_suite(recipes, more=[("--guide", dict(default=GUIDE))],
+                       wine_only="its recipes run against Wine's own Notepad"))

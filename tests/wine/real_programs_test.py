@@ -5,8 +5,7 @@ display, driven only through quillex.exe and checked only through
 quillex.exe (its listings, /exist and exit codes) and the programs' own
 visible behaviour (whether their process is still running).
 
-Each step prints a line: "ok" or "FAIL", the program, the step, and what
-was seen.
+Each step is a check: the program, the step, and what was seen.
 
     real_programs_test.py --build build/win32-i686
 
@@ -21,7 +20,6 @@ What these programs do that the fixture never does, seen under Wine 8:
   process: /listsub shows no line for the edit control.
 """
 import os
-import re
 import subprocess
 import sys
 import tempfile
@@ -29,10 +27,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import (Build, run_quillex, start_quillex, suite_arguments,  # noqa: E402
-                         wait_for_window, wait_until, window_exists)
+from suite import (listing, run_quillex, run_suite, start_quillex, wait_for_window,  # noqa: E402
+                   wait_until, window_exists)
 from terminal_run import run_answering  # noqa: E402
-from winehost import Host, WineError  # noqa: E402
 
 NOTEPAD, REGEDIT, MINES, CLOCK = "Untitled - Notepad", "Registry Editor", "WineMine", "Clock"
 PROGRAMS = [("notepad.exe", NOTEPAD), ("regedit.exe", REGEDIT), ("winemine.exe", MINES),
@@ -46,12 +43,9 @@ ANSWER_DELAY = 8
 
 
 class Suite:
-    def __init__(self, host, build, tmp):
-        self.host, self.build, self.tmp = host, build, tmp
-        self.typist = os.path.join(build.folder, "tests", "wine", "typist.exe")
+    def __init__(self, host, build, tmp, report):
+        self.host, self.build, self.tmp, self.report = host, build, tmp, report
         self.processes = {}
-        self.failed = 0
-        self.steps = 0
 
     def quillex(self, args):
         """Runs quillex.exe with the raw command line "quillex.exe ARGS";
@@ -62,10 +56,7 @@ class Suite:
         return p.returncode, p.stdout, time.time() - start
 
     def check(self, program, step, ok, seen):
-        self.steps += 1
-        if not ok:
-            self.failed += 1
-        print("%s %s: %s (%s)" % ("ok  " if ok else "FAIL", program, step, seen))
+        self.report.check("%s: %s" % (program, step), ok, seen)
 
     def expect_run(self, program, step, args, code, stdout):
         got = self.quillex(args)
@@ -77,8 +68,8 @@ class Suite:
         return window_exists(self.host, self.build, title)
 
     def listing_line(self, title):
-        out = self.quillex("/listwin")[1]
-        lines = re.findall(rb'^"' + re.escape(title.encode()) + rb'"[^\r\n]*\r\n', out, re.M)
+        lines = [l.line for l in listing(self.quillex("/listwin")[1])
+                 if not l.child and l.title == title.encode()]
         return lines[0] if len(lines) == 1 else lines
 
     def start(self):
@@ -148,8 +139,8 @@ class Suite:
                                     self.tmp, stdout=out, stderr=subprocess.DEVNULL)
         answered, overlap, shown_at = 0, False, None
         while closing.poll() is None and time.time() - start < 120:
-            questions = len(re.findall(rb'^"%s"\r$' % QUESTION.encode(),
-                                       self.quillex("/listwin")[1], re.M))
+            questions = sum(not l.child and l.title == QUESTION.encode()
+                            for l in listing(self.quillex("/listwin")[1]))
             overlap |= questions > 1
             if questions and shown_at is None:
                 shown_at = time.time()
@@ -164,7 +155,7 @@ class Suite:
         return code, open(log, "rb").read(), time.time() - start, answered, overlap
 
     def close_with_work(self):
-        typed = self.host.run(self.build.arch, [self.typist, NOTEPAD, "Quillex was here"])
+        typed = self.host.run(self.build.arch, [self.build.typist, NOTEPAD, "Quillex was here"])
         self.check("notepad.exe", "has unsaved text", typed.returncode == 0,
                    "typist exit %d" % typed.returncode)
         code, out, seconds, answered, overlap = self.close_answering("Cancel", 1)
@@ -180,13 +171,14 @@ class Suite:
     def press(self, button):
         """Presses the button of the save question, its id read from a
         /listsub listing of the question; returns whether it did."""
-        listing = self.quillex("/w:%s /listsub" % QUESTION)[1]
-        found = re.search(rb'^\t"%s" id=(\d+) ' % re.escape(button.encode()), listing, re.M)
-        self.check("notepad.exe", "its question lists the button %s" % button,
-                   found is not None, repr(listing))
+        children = self.quillex("/w:%s /listsub" % QUESTION)[1]
+        found = [int(l.id) for l in listing(children)
+                 if l.child and l.title == button.encode() and l.id]
+        self.check("notepad.exe", "its question lists the button %s" % button, found,
+                   repr(children))
         if not found:
             return False
-        ident = int(found.group(1))
+        ident = found[0]
         self.expect_run("notepad.exe", "presses %s" % button,
                         "/w:%s /dook:%d /log" % (QUESTION, ident), 0,
                         b"Sent WM_COMMAND + %d Message to Notepad \r\n" % ident)
@@ -223,31 +215,21 @@ class Suite:
                        REGEDIT.encode(), repr(line))
 
 
-def main():
-    args, name = suite_arguments("real-programs", wine_only="it drives Wine's own Notepad, "
-                                 "Registry Editor, WineMine and Clock")
-    try:
-        build = Build(args.build)
-        with Host(args.prefix) as host, tempfile.TemporaryDirectory() as tmp:
-            host.smoke_test(build.hello)
-            suite = Suite(host, build, tmp)
-            try:
-                suite.start()
-                suite.find_and_list()
-                suite.show_states()
-                suite.answer_in_terminal()
-                suite.close_without_work()
-                suite.close_with_work()
-                suite.answer_question()
-            finally:
-                suite.stop()
-    except WineError as e:
-        print("%s: stopped: %s" % (name, e))
-        return 1
-    print("%s: %d steps, %d failed (%s)" % (name, suite.steps, suite.failed,
-                                            ", ".join(exe for exe, _ in PROGRAMS)))
-    return 1 if suite.failed else 0
+def real_programs(args, build, host, report):
+    with tempfile.TemporaryDirectory() as tmp:
+        suite = Suite(host, build, tmp, report)
+        try:
+            suite.start()
+            suite.find_and_list()
+            suite.show_states()
+            suite.answer_in_terminal()
+            suite.close_without_work()
+            suite.close_with_work()
+            suite.answer_question()
+        finally:
+            suite.stop()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_suite(real_programs, wine_only="it drives Wine's own Notepad, Registry Editor, "
+                       "WineMine and Clock"))

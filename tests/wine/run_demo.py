@@ -12,18 +12,22 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import Build, FixtureRun, suite_arguments, wait_for_window  # noqa: E402
-from winehost import Host, WineError  # noqa: E402
+from suite import Build, FixtureRun, wait_for_window  # noqa: E402
+from winehost import DEFAULT_PREFIX, Host, WineError, enter_namespace_for  # noqa: E402
 
 DEMO = os.path.join(HERE, "..", "scenarios", "demo.desktop")
 REAL_PROGRAM, REAL_TITLE = "regedit.exe", "Registry Editor"
 
 
 def main():
-    args, _ = suite_arguments("demo", more=[("switches", dict(nargs=argparse.REMAINDER))])
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("switches", nargs=argparse.REMAINDER)
+    args = ap.parse_args()
     try:
         build = Build(args.build)
-        with Host(args.prefix) as host:
+        enter_namespace_for(build.arch)
+        with Host(DEFAULT_PREFIX) as host:
             host.require(build.arch)
             program = host.popen(build.arch, [REAL_PROGRAM], stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)

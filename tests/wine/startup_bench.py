@@ -13,8 +13,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fixture_run import Build, suite_arguments  # noqa: E402
-from winehost import Host  # noqa: E402
+from suite import run_suite  # noqa: E402
 
 
 def timed(host, arch, argv):
@@ -23,24 +22,21 @@ def timed(host, arch, argv):
     return time.perf_counter() - start
 
 
-def main():
-    args, _ = suite_arguments("startup", more=[("--runs", dict(type=int, default=31))])
-    build = Build(args.build)
+def bench(args, build, host, report):
     quillex = [build.quillex, "/exist", "/windowname:NoSuchWindow"]
     finder = [build.hello, "find"]
-    with Host(args.prefix) as host:
-        host.smoke_test(build.hello)
-        timed(host, build.arch, quillex), timed(host, build.arch, finder)  # warm caches
-        q, h = [], []
-        for _ in range(args.runs):  # alternate, so both see the same conditions
-            q.append(timed(host, build.arch, quillex))
-            h.append(timed(host, build.arch, finder))
+    timed(host, build.arch, quillex), timed(host, build.arch, finder)  # warm caches
+    q, h = [], []
+    for _ in range(args.runs):  # alternate, so both see the same conditions
+        q.append(timed(host, build.arch, quillex))
+        h.append(timed(host, build.arch, finder))
     mq, mh = statistics.median(q) * 1e3, statistics.median(h) * 1e3
-    print("%s, %d runs each: quillex /exist median %.1f ms, one FindWindowA median %.1f ms: "
-          "%.3f times, %+.1f ms (%s 1.05 times or 3 ms)" % (
-              os.path.basename(args.build), args.runs, mq, mh, mq / mh, mq - mh,
-              "within" if mq <= mh * 1.05 or mq - mh <= 3 else "over"))
+    print("# %s, %d runs each: quillex /exist median %.1f ms, one FindWindowA median %.1f ms: "
+          "%.3f times, %+.1f ms" % (os.path.basename(args.build), args.runs, mq, mh, mq / mh,
+                                   mq - mh))
+    report.check("within 1.05 times or 3 ms of one FindWindowA call",
+                 mq <= mh * 1.05 or mq - mh <= 3)
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(run_suite(bench, more=[("--runs", dict(type=int, default=31))]))

@@ -2,18 +2,22 @@
 have a console: quillex.exe with its y/n questions answered as a test
 decides, as a person types at a terminal, or any command whose screen a
 test reads. (The corpus's keys go through the console's input buffer
-instead: console_typist.exe.)
+instead: starter.exe --keys.)
 """
 import itertools
 import os
-import re
 import subprocess
 import time
 
+from suite import listing
 from winehost import WineError, winpath
 
-QUESTION = re.compile(rb'"(.*)"(?: - Iconized| - Maximized)?(?: - Hidden)?'
-                      rb'\. Do (?:Show|Hide)\? \(y/n\):')
+
+def questions(shown):
+    """The titles of the windows asked about in output or on a screen."""
+    return [l.title for l in listing(shown) if l.question]
+
+
 # A key sent the moment its question shows may reach the console before
 # quillex has turned the console's own echo off, and then shows twice:
 # give it time to start reading first.
@@ -59,7 +63,7 @@ def in_terminal(shell, finished, react=None, seconds=90):
 
 
 def quillex_in_terminal(host, build, command_line, react, tmp):
-    """Runs quillex.exe through the launcher with the exact raw command line,
+    """Runs quillex.exe through the starter with the exact raw command line,
     its standard output to a file; react(output so far, send) is called as
     it runs. Returns (exit code or "timeout", standard output, pane text)."""
     cmd_file, out, rc = (os.path.join(tmp, n) for n in ("cmdline", "out", "rc"))
@@ -71,7 +75,7 @@ def quillex_in_terminal(host, build, command_line, react, tmp):
     # The terminal passes Ctrl+C on as a key instead of a signal.
     # The exit code appears in one step, once the output is complete.
     shell = "stty -isig; %s '%s' '%s' '%s' > '%s'; echo $? > '%s.part'; mv '%s.part' '%s'" % (
-        host.shell_prefix(build.arch), build.launcher, build.quillex, winpath(cmd_file), out, rc,
+        host.shell_prefix(build.arch), build.starter, build.quillex, winpath(cmd_file), out, rc,
         rc, rc)
 
     def read(path):
@@ -89,7 +93,7 @@ def run_answering(host, build, command_line, decide, tmp):
     answers = []
 
     def react(shown, send):
-        asked = QUESTION.findall(shown)
+        asked = questions(shown)
         if len(asked) > len(answers):
             time.sleep(KEY_DELAY)
             title = asked[len(answers)].decode("latin-1")

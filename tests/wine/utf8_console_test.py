@@ -20,9 +20,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from fixture_run import Build, FixtureRun, suite_arguments  # noqa: E402
-from terminal_run import KEY_DELAY, QUESTION, in_terminal  # noqa: E402
-from winehost import Host, WineError, program_pattern, winpath  # noqa: E402
+from suite import FixtureRun, run_suite  # noqa: E402
+from terminal_run import KEY_DELAY, in_terminal, questions  # noqa: E402
+from winehost import program_pattern, winpath  # noqa: E402
 
 DESKTOP = os.path.join(HERE, "..", "scenarios", "corpus", "utf8-listing.scn")
 ASKING = os.path.join(HERE, "..", "scenarios", "corpus", "close-asks-user.scn")
@@ -79,7 +79,7 @@ def when(seconds, action):
 
 def answering_typed(send, pane):
     """A terminal reaction: TYPED at the first question, n at the others."""
-    asked = len(QUESTION.findall(pane()))
+    asked = len(questions(pane()))
     if asked > answering_typed.answered:
         time.sleep(KEY_DELAY)
         send("-l", TYPED if answering_typed.answered == 0 else "n")
@@ -90,7 +90,7 @@ def interrupt_full_pipe(host, build, quillex, tmp, before):
     """Ctrl+C to quillex whose output goes to a pipe nobody reads, once it
     has filled it. Returns (seconds from Ctrl+C to its end, or None, lines
     shown after it)."""
-    code_page = winpath(os.path.join(build.folder, "tests", "wine", "console_code_page.exe"))
+    code_page = winpath(build.code_page)
     fifo, done, ended = (os.path.join(tmp, n) for n in ("fifo", "done", "ended"))
     for path in (fifo, done, ended):
         if os.path.exists(path):
@@ -115,15 +115,10 @@ def interrupt_full_pipe(host, build, quillex, tmp, before):
     return float(open(ended).read()) - sent[0][0], shown
 
 
-def check_console_events(host, build, tmp, before):
-    """Returns the failures of the per-print and Ctrl+C checks."""
+def check_console_events(host, build, tmp, before, expect):
+    """The per-print, kill and Ctrl+C checks."""
     quillex = winpath(os.path.join(build.folder, "tool", "quillex-utf8.exe"))
-    code_page = winpath(os.path.join(build.folder, "tests", "wine", "console_code_page.exe"))
-    failures = []
-
-    def expect(what, ok, seen):
-        print("%s %s: %s" % ("ok  " if ok else "FAIL", what, seen))
-        failures.extend([] if ok else [what])
+    code_page = winpath(build.code_page)
 
     with FixtureRun(host, build, ASKING):
         # While the close waits for the window's question: the line printed
@@ -159,44 +154,25 @@ def check_console_events(host, build, tmp, before):
                seconds is not None and seconds < 2 and shown[-1:] == before,
                "ended %s s after Ctrl+C; then %s" % (
                    "never" if seconds is None else "%.1f" % seconds, shown[-1:]))
-    return failures
 
 
-def main():
-    args, name = suite_arguments("utf8-console",
-                                 wine_only="it reads the console through a terminal (tmux)")
-    failed = 0
-    try:
-        build = Build(args.build)
-        code_page = winpath(os.path.join(build.folder, "tests", "wine", "console_code_page.exe"))
-        with Host(args.prefix) as host, FixtureRun(host, build, DESKTOP), \
-                tempfile.TemporaryDirectory() as tmp:
-            before = on_console(host, build, code_page, tmp)
-            for exe, titles in EXPECTED.items():
-                quillex = winpath(os.path.join(build.folder, "tool", exe))
-                shown = on_console(host, build, "%s /listwin & %s" % (quillex, code_page), tmp)
-                listed = [l for l in shown if l.startswith('"') and "Default IME" not in l]
-                ok = listed == titles and shown[-1:] == before
-                failed += not ok
-                print("%s %s on a console: %s; then %s" % (
-                    "ok  " if ok else "FAIL", exe, listed, shown[-1:]))
-                if not ok:
-                    print("     expected %s; then %s" % (titles, before))
-                answering_typed.answered = 0
-                shown = on_console(host, build, "%s /listwin /hide" % quillex, tmp,
-                                   answering_typed)
-                asked = [l for l in shown if "(y/n):" in l]
-                ok = asked[:1] == [titles[0] + ". Do Hide? (y/n):" + TYPED]
-                failed += not ok
-                print("%s %s echoes %s typed at a question: %s" % (
-                    "ok  " if ok else "FAIL", exe, TYPED, asked[:1]))
-            failed += len(check_console_events(host, build, tmp, before))
-    except WineError as e:
-        print("%s: stopped: %s" % (name, e))
-        return 1
-    print("%s: 10 runs, %d failed" % (name, failed))
-    return 1 if failed else 0
+def consoles(args, build, host, report):
+    code_page = winpath(build.code_page)
+    with FixtureRun(host, build, DESKTOP), tempfile.TemporaryDirectory() as tmp:
+        before = on_console(host, build, code_page, tmp)
+        for exe, titles in EXPECTED.items():
+            quillex = winpath(os.path.join(build.folder, "tool", exe))
+            shown = on_console(host, build, "%s /listwin & %s" % (quillex, code_page), tmp)
+            listed = [l for l in shown if l.startswith('"') and "Default IME" not in l]
+            report.check("%s on a console" % exe, listed == titles and shown[-1:] == before,
+                         "%s; then %s" % (listed, shown[-1:]), "%s; then %s" % (titles, before))
+            answering_typed.answered = 0
+            shown = on_console(host, build, "%s /listwin /hide" % quillex, tmp, answering_typed)
+            asked = [l for l in shown if "(y/n):" in l]
+            report.check("%s echoes %s typed at a question" % (exe, TYPED),
+                         asked[:1] == [titles[0] + ". Do Hide? (y/n):" + TYPED], asked[:1])
+        check_console_events(host, build, tmp, before, report.check)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_suite(consoles, wine_only="it reads the console through a terminal (tmux)"))

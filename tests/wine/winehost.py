@@ -7,14 +7,10 @@ Which Wine loader can start here, for which architecture, is found out by
 trying each loader, never guessed from the installed packages: some kernels
 cannot run 32-bit programs at all, and there the 32-bit loader fails with
 "Exec format error" although it is installed. There 32-bit programs run
-through qemu-i386 instead, in a user namespace of their own whose
-binfmt_misc hands every i386 program to qemu (Linux 6.7 and later give each
-user namespace its own; nothing outside it changes). A suite for i686 then
-re-runs itself inside such a namespace (enter_namespace_for), so that
-everything it starts (the Wine server, Xvfb, tmux, every Windows program)
-is there with it, on a Wine prefix of its own (build/wineprefix-qemu). The
-host also owns the Wine prefix, the virtual display (Xvfb, started when
-there is no display) and the settings the suites rely on.
+through qemu-i386 in a user namespace of their own (qemu_namespace.py), on a
+Wine prefix of their own (build/wineprefix-qemu). The host also owns the
+Wine prefix, the virtual display (Xvfb, started when there is none) and the
+settings the suites rely on.
 
 Loaders: /usr/lib/wine/wine (i686) and /usr/lib/wine/wine64 (x86_64), or the
 paths in QUILLEX_WINE32_LOADER and QUILLEX_WINE64_LOADER. Pointing one at a
@@ -22,14 +18,12 @@ program that cannot start simulates a machine without that support, e.g.
 
     QUILLEX_WINE32_LOADER=tests/wine/unrunnable-loader scripts/test.sh
 
-QUILLEX_QEMU_I386 names the qemu-i386 to use and QUILLEX_UNSHARE the unshare
-program (pointing them elsewhere simulates a machine without them);
 QUILLEX_WINE32_THROUGH_QEMU=1 runs 32-bit programs through qemu even where
 the kernel runs them itself, to try that way on such a machine.
 
-Two runs from one checkout never share a Wine prefix and its server: the
-second one to start stops at once and says so (give it its own prefix with
---prefix).
+Two runs never share a Wine prefix and its server: the second one to start
+stops at once and says so. QUILLEX_WINE_PREFIX gives a run a prefix of its
+own (the test command gives each architecture's lane one).
 
 Command line:
 
@@ -53,6 +47,8 @@ import subprocess
 import sys
 import time
 
+import qemu_namespace
+
 ARCHS = ("i686", "x86_64")
 DEFAULT_LOADERS = {"i686": "/usr/lib/wine/wine", "x86_64": "/usr/lib/wine/wine64"}
 LOADER_VARIABLES = {"i686": "QUILLEX_WINE32_LOADER", "x86_64": "QUILLEX_WINE64_LOADER"}
@@ -65,17 +61,8 @@ PE_MACHINES = {0x14C: "i686", 0x8664: "x86_64"}
 # Without randomisation the heap begins right after the loader, far below.
 FIXED_LAYOUT = ["setarch", "-R"]
 ON_WINDOWS = sys.platform == "win32"
-# Set inside the namespace, to the qemu-i386 that runs 32-bit programs there.
-INSIDE_VARIABLE = "QUILLEX_WINE32_NAMESPACE"
-INSIDE = os.environ.get(INSIDE_VARIABLE)
-DEFAULT_PREFIX = "build/wineprefix-qemu" if INSIDE else "build/wineprefix"
-# qemu-user 7.2 spends 45 to 90 s in its page-table search per Wine process;
-# 10.0, the oldest tried here, about half a second.
-QEMU_OLDEST = (10, 0)
-BINFMT = "/proc/sys/fs/binfmt_misc"
-# The ELF header of an i386 program, and which of its bits count.
-I386_MAGIC = r"\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00"
-I386_MASK = r"\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff"
+DEFAULT_PREFIX = os.environ.get("QUILLEX_WINE_PREFIX") or (
+    "build/wineprefix-qemu" if qemu_namespace.INSIDE else "build/wineprefix")
 
 
 class WineError(Exception):
@@ -106,69 +93,8 @@ def probe_loader(arch):
         return False, "%s --version did not answer within 60 s" % loader, False
     if p.returncode != 0:
         return False, "%s --version failed with exit code %d%s" % (
-            loader, p.returncode, last_words(p)), False
+            loader, p.returncode, qemu_namespace.last_words(p)), False
     return True, p.stdout.decode("utf-8", "replace").strip(), False
-
-
-def last_words(p):
-    said = (p.stderr or p.stdout or b"").decode("utf-8", "replace").strip().splitlines()
-    return (": " + said[-1]) if said else ""
-
-
-def qemu_i386():
-    return (os.environ.get("QUILLEX_QEMU_I386") or shutil.which("qemu-i386") or
-            shutil.which("qemu-i386-static") or "qemu-i386")
-
-
-def namespace_command(argv):
-    """The command line that runs argv in a user namespace of its own where
-    i386 programs run through qemu."""
-    unshare = os.environ.get("QUILLEX_UNSHARE") or "unshare"
-    return [unshare, "--user", "--map-root-user", "--mount", "--", sys.executable,
-            os.path.abspath(__file__), "_enter", qemu_i386(), "--"] + list(argv)
-
-
-def probe_qemu():
-    """Tries 32-bit Wine through qemu-i386 in a user namespace. Returns
-    (True, how and the version) or (False, reason)."""
-    qemu = qemu_i386()
-    try:
-        p = subprocess.run([qemu, "--version"], stdin=subprocess.DEVNULL,
-                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
-    except OSError:
-        return False, ("%s is not installed (scripts/install_deps.sh installs qemu-user where "
-                       "32-bit programs cannot run)" % qemu)
-    found = re.search(rb"version (\d+)\.(\d+)[.\d]*", p.stdout)
-    if not found:
-        return False, "%s --version gave no version%s" % (qemu, last_words(p))
-    version = found.group(0).split()[1].decode()
-    if tuple(map(int, found.groups())) < QEMU_OLDEST:
-        return False, ("qemu-i386 %s is too old: 32-bit Wine takes 45 to 90 s to start a program "
-                       "under 7.2, half a second under %d.%d or later (Debian's bookworm-backports)"
-                       % (version, QEMU_OLDEST[0], QEMU_OLDEST[1]))
-    try:
-        p = subprocess.run(namespace_command([loader_for("i686"), "--version"]),
-                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                           stderr=subprocess.PIPE, timeout=120)
-    except OSError as e:
-        return False, "no user namespace: %s cannot start: %s" % (
-            namespace_command([])[0], e.strerror)
-    except subprocess.TimeoutExpired:
-        return False, "32-bit Wine through qemu-i386 did not answer within 120 s"
-    if p.returncode == 0:
-        return True, "through qemu-i386 %s in a user namespace of its own: %s" % (
-            version, p.stdout.decode("utf-8", "replace").strip())
-    said = last_words(p)
-    if said.startswith(": unshare"):
-        return False, "no user namespace%s" % said
-    if p.returncode == NO_BINFMT:
-        return False, ("no binfmt_misc of its own in a user namespace (Linux 6.7 and later have "
-                       "one)%s" % said)
-    return False, "32-bit Wine did not start through qemu-i386: exit code %d%s" % (
-        p.returncode, said)
-
-
-NO_BINFMT = 121
 
 
 def probe(arch):
@@ -178,19 +104,20 @@ def probe(arch):
     if ON_WINDOWS:
         # 64-bit Windows runs both architectures itself.
         return True, "Windows runs %s programs itself" % arch, None
-    forced = arch == "i686" and not INSIDE and os.environ.get("QUILLEX_WINE32_THROUGH_QEMU")
+    inside = qemu_namespace.INSIDE
+    forced = arch == "i686" and not inside and os.environ.get("QUILLEX_WINE32_THROUGH_QEMU")
     if forced:
         ok, reason, refused = False, ("the kernel's own 32-bit support is not used "
                                       "(QUILLEX_WINE32_THROUGH_QEMU is set)"), True
     else:
         ok, reason, refused = probe_loader(arch)
     if ok:
-        return True, reason, INSIDE if arch == "i686" else None
-    if arch != "i686" or INSIDE or not refused:
+        return True, reason, inside if arch == "i686" else None
+    if arch != "i686" or inside or not refused:
         return False, reason, None
-    ok, how = probe_qemu()
+    ok, how = qemu_namespace.probe(loader_for("i686"))
     if ok:
-        return True, how, qemu_i386()
+        return True, how, qemu_namespace.qemu_i386()
     return False, "%s, and not through qemu-i386 either: %s" % (reason, how), None
 
 
@@ -214,32 +141,12 @@ def enter_namespace_for(arch):
     """Where the architecture's programs run only through qemu-i386, runs
     this program again, with the same arguments, inside a user namespace
     where they do; returns at once everywhere else."""
-    if INSIDE or not can_run(arch)[0] or not through_qemu(arch):
+    if qemu_namespace.INSIDE or not can_run(arch)[0] or not through_qemu(arch):
         return
-    argv = namespace_command([sys.executable] + sys.argv)
+    argv = qemu_namespace.namespace_command([sys.executable] + sys.argv)
     sys.stdout.flush()
     sys.stderr.flush()
     os.execvp(argv[0], argv)
-
-
-def enter(qemu, argv):
-    """Inside the new namespace: hands i386 programs to qemu, then runs argv."""
-    mounted = subprocess.run(["mount", "-t", "binfmt_misc", "binfmt_misc", BINFMT],
-                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    try:
-        if mounted.returncode != 0:
-            raise OSError(mounted.stdout.decode("utf-8", "replace").strip())
-        with open(os.path.join(BINFMT, "register"), "w") as f:
-            f.write(":quillex-i386:M::%s:%s:%s:F" % (I386_MAGIC, I386_MASK, qemu))
-    except OSError as e:
-        print("winehost: %s" % e, file=sys.stderr)
-        return NO_BINFMT
-    env = dict(os.environ, **{INSIDE_VARIABLE: qemu})
-    try:
-        os.execvpe(argv[0], argv, env)
-    except OSError as e:
-        print("winehost: %s: %s" % (argv[0], e.strerror), file=sys.stderr)
-        return 127
 
 
 def program_pattern(name):
@@ -319,8 +226,7 @@ class WindowsHost(ProgramHost):
     """Windows itself: programs run directly on the desktop of the runner,
     whose other windows the suites must leave as they are."""
 
-    def __init__(self, prefix=None):
-        self.runnable = list(ARCHS)
+    def __init__(self):
         self.env = dict(os.environ)
 
     def __str__(self):
@@ -348,12 +254,12 @@ class WineHost(ProgramHost):
     Wine server and the display it started."""
 
     def __init__(self, prefix=DEFAULT_PREFIX):
-        self.runnable = [a for a in ARCHS if can_run(a)[0]]
-        if not self.runnable:
+        runnable = [a for a in ARCHS if can_run(a)[0]]
+        if not runnable:
             raise WineError(cannot_start_message())
         # The prefix is made by the 64-bit loader where it runs, so that it
         # holds both architectures; 32-bit programs start in it as well.
-        self.base_arch = "x86_64" if "x86_64" in self.runnable else "i686"
+        self.base_arch = "x86_64" if "x86_64" in runnable else "i686"
         self.prefix = os.path.abspath(prefix)
         self.xvfb = None
         self.lock = self._lock_prefix()
@@ -382,8 +288,8 @@ class WineHost(ProgramHost):
             holder = lock.read().strip() or "another process"
             lock.close()
             raise WineError("another run (%s) is using the Wine prefix %s: wait until it has "
-                            "ended, or give this run a prefix of its own (--prefix)" % (
-                                holder, self.prefix))
+                            "ended, or give this run a prefix of its own "
+                            "(QUILLEX_WINE_PREFIX)" % (holder, self.prefix))
         lock.seek(0)
         lock.truncate()
         lock.write("process %d" % os.getpid())
@@ -470,17 +376,17 @@ class WineHost(ProgramHost):
             self.lock = None
 
 
-def needs_wine(suite, why):
-    """Stops a suite that can only run under Wine when it runs on Windows."""
+def needs_wine(why):
+    """Ends a suite that can only run under Wine, skipped, on Windows."""
     if ON_WINDOWS:
-        print("%s: not run on Windows: %s" % (suite, why))
-        sys.exit(2)
+        print("ok 1 the suite # SKIP not run on Windows: %s\n0 passed, 0 failed, 1 skipped" % why)
+        sys.exit(0)
 
 
 def pick():
     """The architecture the demo runs here, and the notice to show, if any."""
     if can_run("i686")[0]:
-        if through_qemu("i686") and not INSIDE:
+        if through_qemu("i686") and not qemu_namespace.INSIDE:
             return "i686", ("quillex: running the i686 quillex.exe under 32-bit Wine %s" %
                             can_run("i686")[1])
         return "i686", None
@@ -491,8 +397,6 @@ def pick():
 
 
 def main(argv):
-    if len(argv) >= 4 and argv[1] == "_enter" and argv[3] == "--":
-        return enter(argv[2], argv[4:])
     if len(argv) == 3 and argv[1] == "check" and argv[2] in ARCHS:
         ok, reason = can_run(argv[2])
         if not ok or through_qemu(argv[2]):

@@ -109,7 +109,7 @@ class NativeWindowsHost(unittest.TestCase):
     def test_programs_run_directly_without_a_loader_prefix_or_display(self):
         host = winehost.Host("build/wineprefix")
         self.assertIsInstance(host, winehost.WindowsHost)
-        argv = ["C:\\b\\launcher.exe", "C:\\b\\quillex.exe", "C:\\t\\cmdline"]
+        argv = ["C:\\b\\starter.exe", "C:\\b\\quillex.exe", "C:\\t\\cmdline"]
         self.assertEqual(host.command("i686", argv), argv)
         self.assertEqual(host.command("x86_64", argv), argv)
         self.assertEqual(host.env_for("i686"), dict(os.environ))
@@ -133,7 +133,7 @@ class PrefixLock(unittest.TestCase):
             second._lock_prefix()
         self.assertEqual(str(refused.exception), (
             "another run (process %d) is using the Wine prefix %s: wait until it has ended, or "
-            "give this run a prefix of its own (--prefix)" % (os.getpid(), first.prefix)))
+            "give this run a prefix of its own (QUILLEX_WINE_PREFIX)" % (os.getpid(), first.prefix)))
 
 
 class PeArchitecture(unittest.TestCase):
