@@ -269,7 +269,10 @@ void restore_console() {
 namespace platform {
 
 int read_console_key() {
-    write_out_console_output(); // the question must be on screen before the key is read
+    // The question must be out, on the screen or in the file, before the
+    // key is read.
+    fflush(stdout);
+    write_out_console_output();
     if (kept_code >= 0) {
         const int code = kept_code;
         kept_code = -1;
