@@ -1,20 +1,12 @@
 #!/bin/bash
 # Builds and runs every test, after installing what is missing (as root).
 #
-# Each stage prints one line as it starts and one as it ends, with its time
-# and, for a suite, its counts; its whole output stays in build/test-logs/,
-# and the last 30 lines of a stage that failed are shown. A stage that does
-# not end within its time limit fails by itself. The command fails when a
-# stage that could run failed, or when no Wine suite could run at all.
-#
-# Stages that wait (the Wine suites) run beside stages that compute
-# (sanitizers, analysis, fuzzing, release builds), which run under nice with
-# one build job. Where the kernel runs 32-bit programs, the two
-# architectures' Wine suites run side by side, each on a Wine prefix and a
-# display of its own; where it does not, the i686 ones run through
-# qemu-i386 in a user namespace of their own, or are skipped with the
-# reason. The scenarios and checks that assert a time run last, with
-# nothing beside them.
+# One line per stage as it starts and ends, with its time and counts; its
+# whole output in build/test-logs/, the last 30 lines of one that failed
+# shown; a time limit per stage. The Wine suites run beside the stages that
+# compute (under nice, one build job), the two architectures side by side
+# where both run natively, each on its own Wine prefix and display; what
+# asserts a time runs last, alone. The README tells more.
 #
 #   scripts/test.sh                            everything
 #   scripts/test.sh --wine-only [SCENARIO...]  the cross builds, import tables

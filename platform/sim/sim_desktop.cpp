@@ -3,6 +3,7 @@
 #include "sim_desktop.h"
 
 #include "console_keys.h"
+#include "platform.h"
 
 #include <ctype.h>
 #include <stdio.h>
@@ -188,6 +189,19 @@ bool load_desktop(const char *path, Desktop &d, std::string &error) {
             d.command_line.replace(at, name.size(), number);
     }
     return true;
+}
+
+const char *message_name(unsigned message) {
+    using namespace platform;
+    switch (message) {
+    case 0: return "WM_NULL";
+    case WM_CLOSE: return "WM_CLOSE";
+    case WM_QUERYENDSESSION: return "WM_QUERYENDSESSION";
+    case WM_QUIT: return "WM_QUIT";
+    case WM_ENDSESSION: return "WM_ENDSESSION";
+    case WM_COMMAND: return "WM_COMMAND";
+    default: return nullptr;
+    }
 }
 
 void write_report(FILE *f, const Desktop &d, StateOf state) {

@@ -87,4 +87,7 @@ bool load_desktop(const char *path, Desktop &desktop, std::string &error);
 typedef bool (*StateOf)(const Window &window, bool *visible, Placement *placement);
 void write_report(FILE *f, const Desktop &desktop, StateOf state);
 
+// The name of a message that a report records ("WM_CLOSE"), or null.
+const char *message_name(unsigned message);
+
 } // namespace sim

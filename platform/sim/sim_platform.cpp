@@ -117,14 +117,8 @@ std::string key_text(int key) {
 }
 
 const char *message_name(unsigned m) {
-    switch (m) {
-    case platform::WM_CLOSE: return "WM_CLOSE";
-    case platform::WM_QUERYENDSESSION: return "WM_QUERYENDSESSION";
-    case platform::WM_QUIT: return "WM_QUIT";
-    case platform::WM_ENDSESSION: return "WM_ENDSESSION";
-    case platform::WM_COMMAND: return "WM_COMMAND";
-    default: return "WM_?";
-    }
+    const char *known = sim::message_name(m);
+    return known ? known : "WM_?";
 }
 
 // The process that made every window of a scenario (the fixture's, under

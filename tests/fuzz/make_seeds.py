@@ -19,6 +19,7 @@ EDGE_TEXTS = [
     "/int:5 /pair:3,4 /pct:9% /five:1 2 3 4 5 /textnum:ab12 /hexoct:ff 17 /small:300/7",
     "/float:1.5 2.5 /chars:abcd /set:abc]x /count:12 /skip:1 2 /plain /percent:% /four:1 2 3 4",
     "/star:x 0x10 /wide:ab c /broken:1 /text:t ??? /r0 /r99 /r100:z /??",
+    "/st /wa:5 /g /he /lik /a /ha:1002A /j /wait 10 /nowait:5 /sta /gx /ab /likx /handle /helpme",
 ]
 
 

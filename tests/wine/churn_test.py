@@ -1,12 +1,10 @@
 #!/usr/bin/env python3
 """Lists windows under Wine while the fixture keeps creating, retitling and
-destroying others, many times over, and checks every run: it ends (no hang)
-with exit code 0, every line of its output is well formed, and each steady
-window is listed exactly once, as it is.
+destroying others, many times over (Wine's own errors on, to say why a run
+fails), and checks every run: it ends with exit code 0, every line of its
+output is well formed, and each steady window is listed once, as it is.
 
     churn_test.py --build build/win32-i686 [--runs 100]
-
-Wine's own errors are on for these runs, so that a run that fails says why.
 """
 import os
 import re

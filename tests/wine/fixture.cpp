@@ -49,18 +49,6 @@ const sim::Desktop *the_desktop;
 const char *report_path;
 void write_report(const sim::Desktop &d, Churned churned, const char *path);
 
-const char *message_name(UINT m) {
-    switch (m) {
-    case WM_NULL: return "WM_NULL";
-    case WM_CLOSE: return "WM_CLOSE";
-    case WM_QUERYENDSESSION: return "WM_QUERYENDSESSION";
-    case WM_QUIT: return "WM_QUIT";
-    case WM_ENDSESSION: return "WM_ENDSESSION";
-    case WM_COMMAND: return "WM_COMMAND";
-    default: return nullptr;
-    }
-}
-
 // Set once the windows stand in scenario order; hung windows stop answering
 // only then, since ordering sends every window messages. Waking windows wake
 // when the test stops the fixture.
@@ -100,8 +88,6 @@ void ask_user(HWND owner, int seconds) {
                             seconds);
 }
 
-// A Unicode window procedure: the system keeps each title as it was given,
-// converted from the code page only when it was given in it.
 // Stalling windows that have stalled once.
 std::set<const sim::Window *> stalled;
 
@@ -123,7 +109,7 @@ bool vanished_on_show(HWND hwnd, sim::Window *w, UINT message) {
 }
 
 LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    const char *name = message_name(message);
+    const char *name = sim::message_name(message);
     if (!name) {
         EnterCriticalSection(&lock);
         sim::Window *w = model_of.count(hwnd) ? model_of[hwnd] : nullptr;
@@ -197,20 +183,15 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
     return 0;
 }
 
-const char kClass[] = "QuillexFixtureWindow";
-
-// With "titles utf-8" the scenario's titles are UTF-8, whatever the code
-// page, and the windows get them as Unicode.
+// The scenario's titles, in the ANSI code page or with "titles utf-8" in
+// UTF-8, go to the windows as Unicode.
 bool utf8_titles = false;
 
 HWND create_window(const sim::Window *w, DWORD style, HWND parent) {
     HMENU id = parent ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(w->control_id)) : nullptr;
-    if (!utf8_titles)
-        return CreateWindowExA(0, kClass, w->title.c_str(), style, 10, 10, 300, 200, parent, id,
-                               GetModuleHandleA(nullptr), nullptr);
     std::wstring title(w->title.size() + 1, L'\0');
-    const int n = MultiByteToWideChar(CP_UTF8, 0, w->title.c_str(), -1, &title[0],
-                                      static_cast<int>(title.size()));
+    const int n = MultiByteToWideChar(utf8_titles ? CP_UTF8 : CP_ACP, 0, w->title.c_str(), -1,
+                                      &title[0], static_cast<int>(title.size()));
     title.resize(n > 0 ? n - 1 : 0);
     return CreateWindowExW(0, L"QuillexFixtureWindow", title.c_str(), style, 10, 10, 300, 200,
                            parent, id, GetModuleHandleA(nullptr), nullptr);

@@ -25,7 +25,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from suite import (run_quillex, run_suite, start_quillex, starter_argv,  # noqa: E402
+from suite import (listing, run_quillex, run_suite, start_quillex, starter_argv,  # noqa: E402
                    wait_for_window, wait_until, window_exists)
 from winehost import WineError, winpath  # noqa: E402
 
@@ -61,9 +61,8 @@ class Desk:
         """Starts Notepads until count windows of its title are listed."""
         for _ in range(count):
             self.start_notepad(wait=False)
-        listed = lambda: run_quillex(self.host, self.build, "/listwin", stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL).stdout.count(
-                                         b'"%s"\r\n' % NOTEPAD.encode())
+        listed = lambda: sum(not l.child and l.title == NOTEPAD.encode() for l in listing(
+            run_quillex(self.host, self.build, "/listwin", stdout=subprocess.PIPE).stdout))
         if not wait_until(lambda: listed() == count, 30):
             raise WineError("%d Notepads did not come up within 30 s" % count)
 

@@ -1,13 +1,9 @@
 #!/usr/bin/env python3
 """32-bit Wine where the kernel runs no 32-bit programs: through qemu-i386,
 in a user namespace of its own whose binfmt_misc hands every i386 program
-to qemu (Linux 6.7 and later give each user namespace its own; nothing
-outside it changes). A suite for i686 re-runs itself inside such a
-namespace, so that everything it starts (the Wine server, Xvfb, tmux, every
-Windows program) is there with it.
-
-QUILLEX_QEMU_I386 names the qemu-i386 to use and QUILLEX_UNSHARE the unshare
-program; pointing them elsewhere simulates a machine without them.
+to qemu (Linux 6.7 and later give each user namespace its own). A suite for
+i686 re-runs itself inside it, with everything it starts. QUILLEX_QEMU_I386
+and QUILLEX_UNSHARE name the programs to use.
 """
 import os
 import re

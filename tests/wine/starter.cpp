@@ -1,25 +1,16 @@
-// Starts a program with an exact raw command line, so that quoting, ".exe"
-// placement and leading blanks reach GetCommandLineA as a scenario writes
-// them; the program's exit code is ours. The file holds the command line in
-// UTF-8, passed on as Unicode, as a console hands a program what the user
-// typed. Standard handles are passed on, standard input from a file if one
-// is named.
-//
-// With --show N the program is started as a shortcut or "start /min" starts
-// one: STARTF_USESHOWWINDOW with the show command N. With --keys, it runs
-// on a console of our own that holds typed keys, as a person's key presses
-// (Ctrl+C as the character 3, cursor keys marked as enhanced, keys without
-// a character), and afterwards SCREEN gets "left N" (input records left
-// unread) and the console's lines. --title gives that console a title.
+// Starts a program with an exact raw command line (a file of UTF-8, passed
+// on as Unicode, as a console hands a program what the user typed), so that
+// quoting and ".exe" placement reach GetCommandLineA as a scenario writes
+// them; our standard handles go to it (standard input from a file, if one
+// is named) and its exit code is ours. --show N starts it as a shortcut
+// would (STARTF_USESHOWWINDOW). --keys gives it a console of our own (with
+// --title, titled) that holds typed keys, each line of KEYS "char HH" or
+// "key NAME" (console_keys.h: ctrl+c, f1, shift+f6...), after a lone Shift
+// and a mouse move for the reader to skip; SCREEN then gets "left N" (input
+// records left unread) and the console's lines.
 //
 //     starter.exe [--show N] [--keys KEYS SCREEN] [--title TITLE]
 //                 PROGRAM COMMAND_LINE_FILE [STANDARD_INPUT_FILE]
-//
-// KEYS holds one key a line, each written as a press and a release:
-//     char HH     the character HH (hexadecimal)
-//     key NAME    a key by name, with the modifiers held around it:
-//                 ctrl+c, f1, shift+f6, ctrl+up, volume-up (console_keys.h)
-// A lone Shift press and a mouse move come first, for the reader to skip.
 #include <windows.h>
 
 #include <stdio.h>

@@ -1,17 +1,9 @@
 """What every suite shares: its command line and skeleton, the build it
 tests, one way to start quillex.exe, the fixture that makes a scenario's
-windows, one parser of Quillex's listings, and one reporter.
-
-A suite prints one line per check, TAP-like, and ends with the line
-"N passed, N failed, N skipped", which the test command reads:
-
-    ok 1 a check that passed (what was seen)
-    not ok 2 a check that failed (what was seen)
-        expected ...
-    ok 3 a check that did not run # SKIP why
-
-A suite that cannot go on (Wine, a fixture or a program does not start)
-stops with a "not ok" line that says why.
+windows, one parser of Quillex's listings, and one reporter: a line per
+check ("ok 1 name (what was seen)", "not ok 2 name", "ok 3 name # SKIP
+why"), then "N passed, N failed, N skipped", which the test command reads.
+A suite that cannot go on stops with a "not ok" line that says why.
 """
 import argparse
 import collections

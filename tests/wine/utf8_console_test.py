@@ -1,14 +1,10 @@
 #!/usr/bin/env python3
 """Titles in many scripts on a real console (tmux): the UTF-8 build lists
-them as they are and gives the console its code page back when it ends; the
-classic build on the same desktop shows what its code page can. Then the
-UTF-8 build on a console beside a window that asks its user for 8 s: each
-line it prints shows at once, not at the end; and ended by Ctrl+C while it
-waits (or while it waits for a key at a question), it still gives the
-console back its input mode, and killed by taskkill /f while it waits it
-leaves the console's code page as it found it (it never changes it). A character typed at a question
-is echoed as typed by both builds. Ctrl+C while the output goes to a pipe
-that nobody reads, and has filled it, ends the run within 2 s.
+them as they are, the classic build what its code page can, and the
+console's code page and input mode are as they were afterwards, also after
+Ctrl+C (while it waits, at a question, behind a full pipe: within 2 s) and
+after taskkill /f. Each line shows as it is printed; a character typed at a
+question is echoed as typed.
 
     utf8_console_test.py --build build/win32-i686
 """

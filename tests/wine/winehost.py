@@ -1,31 +1,11 @@
 #!/usr/bin/env python3
 """The one place that knows how to run Windows programs on this machine:
-under Wine on Linux, or directly on Windows itself (the native host, chosen
-when the runner runs on Windows: no Wine, no prefix, no virtual display).
-
-Which Wine loader can start here, for which architecture, is found out by
-trying each loader, never guessed from the installed packages: some kernels
-cannot run 32-bit programs at all, and there the 32-bit loader fails with
-"Exec format error" although it is installed. There 32-bit programs run
-through qemu-i386 in a user namespace of their own (qemu_namespace.py), on a
-Wine prefix of their own (build/wineprefix-qemu). The host also owns the
-Wine prefix, the virtual display (Xvfb, started when there is none) and the
-settings the suites rely on.
-
-Loaders: /usr/lib/wine/wine (i686) and /usr/lib/wine/wine64 (x86_64), or the
-paths in QUILLEX_WINE32_LOADER and QUILLEX_WINE64_LOADER. Pointing one at a
-program that cannot start simulates a machine without that support, e.g.
-
-    QUILLEX_WINE32_LOADER=tests/wine/unrunnable-loader scripts/test.sh
-
-QUILLEX_WINE32_THROUGH_QEMU=1 runs 32-bit programs through qemu even where
-the kernel runs them itself, to try that way on such a machine.
-
-Two runs never share a Wine prefix and its server: the second one to start
-stops at once and says so. QUILLEX_WINE_PREFIX gives a run a prefix of its
-own (the test command gives each architecture's lane one).
-
-Command line:
+under Wine on Linux (its loaders found by trying them: some kernels cannot
+run 32-bit programs, and there 32-bit Wine runs through qemu-i386, see
+qemu_namespace.py), or directly on Windows itself. A Wine host owns a Wine
+prefix (one run at a time: QUILLEX_WINE_PREFIX gives a run its own), a
+virtual display when there is none, and the settings the suites rely on.
+The README tells how to simulate other machines (QUILLEX_WINE32_LOADER...).
 
     winehost.py check ARCH   exit 0 when ARCH programs can run here, with
                              "through qemu-i386" on standard output when that
@@ -418,7 +398,7 @@ def main(argv):
             how = "cannot run" if not ok else "can run" if through_qemu(a) else "can run natively"
             print("%s under Wine: %s: %s" % (a, how, reason))
         return 0
-    print(__doc__.strip().split("Command line:")[1], file=sys.stderr)
+    print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
     return 2
 
 
