@@ -40,7 +40,7 @@ def sha256(data):
 
 
 # The guide's marks for its tests, which a reader has no use for.
-TEST_MARKER = re.compile(r"^<!-- (?:scenario|batch|batch-output|powershell): [^\n]*-->\n", re.M)
+TEST_MARKER = re.compile(r"^<!-- (?:scenario|batch|batch-output|powershell|powershell-only): [^\n]*-->\n", re.M)
 # Each example's shell, from its fence's language.
 SHELLS = {"cmd": "cmd.exe", "bat": "batch file", "powershell": "PowerShell"}
 PAGE = """<!DOCTYPE html>

@@ -36,9 +36,9 @@ started=$(date +%s)
 # show each lane's windows in the other's listings.
 unset DISPLAY
 
-# The plan: one entry per stage, "LANE<tab>LIMIT<tab>NAME<tab>COMMAND".
-plan=()
-add() { plan+=("$1"$'\t'"$2"$'\t'"$3"$'\t'"$4"); }
+# The plan: per stage its lane, time limit, name and command.
+lanes=() limits=() names=() commands=()
+add() { lanes+=("$1"); limits+=("$2"); names+=("$3"); commands+=("$4"); }
 
 ctest_stage() {
     echo "cmake --preset $1 && cmake --build --preset $1 &&
@@ -104,15 +104,14 @@ for arch in i686 x86_64; do
     add alone 900 "$on, titles in many scripts on a console" "$prefix python3 tests/wine/utf8_console_test.py $build"
 done
 
-total=${#plan[@]}
+total=${#lanes[@]}
 results=$logs/results
 : > "$results"
 
 # run_stage NUMBER: runs one stage of the plan, says so as it starts and
 # ends, and records how it ended.
 run_stage() {
-    local lane limit name command
-    IFS=$'\t' read -r lane limit name command <<< "${plan[$1]}"
+    local lane=${lanes[$1]} limit=${limits[$1]} name=${names[$1]} command=${commands[$1]}
     local tag="[$(($1 + 1))/$total]"
     if [ "$lane" = skip ]; then
         echo "$tag $name: skipped, $command"
@@ -142,11 +141,10 @@ run_stage() {
 
 # run_lane LANE...: runs the plan's stages of those lanes, in order.
 run_lane() {
-    local i entry
-    for i in "${!plan[@]}"; do
-        entry=${plan[$i]}
+    local i lane
+    for i in "${!lanes[@]}"; do
         for lane in "$@"; do
-            [ "${entry%%$'\t'*}" = "$lane" ] && run_stage "$i"
+            [ "${lanes[$i]}" = "$lane" ] && run_stage "$i"
         done
     done
 }
