@@ -4,9 +4,9 @@
 # One line per stage as it starts and ends, with its time and counts; its
 # whole output in build/test-logs/, the last 30 lines of one that failed
 # shown; a time limit per stage. The Wine suites run beside the stages that
-# compute (under nice, one build job), the two architectures side by side
-# where both run natively, each on its own Wine prefix and display; what
-# asserts a time runs last, alone. The README tells more.
+# compute (under nice, one build job), the two architectures side by side,
+# each on its own Wine prefix and display; what asserts a time runs last,
+# alone. The README tells more.
 #
 #   scripts/test.sh                            everything
 #   scripts/test.sh --wine-only [SCENARIO...]  the cross builds, import tables
@@ -75,14 +75,12 @@ if [ $wine_only -eq 0 ]; then
 fi
 
 ran_wine=0
-natively=()
 for arch in i686 x86_64; do
     if ! how=$(python3 tests/wine/winehost.py check "$arch"); then
         add skip 0 "$arch under Wine" "$how"
         continue
     fi
     ran_wine=1
-    [ -n "$how" ] || natively+=("$arch")
     on="$arch under Wine${how:+, $how}"
     build="--build build/win32-$arch"
     lane="wine-$arch"
@@ -150,15 +148,10 @@ run_lane() {
 }
 
 run_lane skip first
-# The compute lane, gently, beside the Wine lanes; the Wine lanes side by
-# side only where both architectures run natively.
+# The compute lane, gently, beside the Wine lanes, which run side by side.
 ( export CMAKE_BUILD_PARALLEL_LEVEL=1; renice -n 10 $BASHPID >/dev/null; run_lane compute ) &
-if [ ${#natively[@]} -eq 2 ]; then
-    run_lane wine-i686 &
-    run_lane wine-x86_64
-else
-    run_lane wine-i686 wine-x86_64
-fi
+run_lane wine-i686 &
+run_lane wine-x86_64
 wait
 run_lane alone
 

@@ -69,9 +69,16 @@ void handle_messages_for(int seconds) {
     }
 }
 
+// The user answers after the seconds, or when the test stops the fixture
+// (its report must not wait for a question nobody answers).
 INT_PTR CALLBACK question_proc(HWND dialog, UINT message, WPARAM, LPARAM seconds) {
-    if (message == WM_INITDIALOG) SetTimer(dialog, 1, static_cast<UINT>(seconds) * 1000, nullptr);
-    if (message == WM_TIMER) EndDialog(dialog, IDNO);
+    static DWORD answer_at;
+    if (message == WM_INITDIALOG) {
+        answer_at = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+        SetTimer(dialog, 1, 100, nullptr);
+    }
+    if (message == WM_TIMER && (static_cast<LONG>(GetTickCount() - answer_at) >= 0 || stop_asked()))
+        EndDialog(dialog, IDNO);
     return message == WM_INITDIALOG;
 }
 
