@@ -91,16 +91,16 @@ for arch in i686 x86_64; do
         continue
     fi
     # Two lanes for each architecture, most of whose time is waiting.
-    corpus="python3 tests/scenarios/run_scenarios.py --host wine $build"
-    add "$lane" 1800 "$on, quillex.exe, the corpus" "$prefix $corpus --timed none$(scenarios)"
+    runner="python3 tests/scenarios/run_scenarios.py --host wine $build"
+    add "$lane" 1800 "$on, quillex.exe, the corpus" "$prefix $runner --timed none$(scenarios)"
     add "$lane" 900 "$on, listings while windows churn" "$prefix python3 tests/wine/churn_test.py $build --runs 100"
     add "$lane" 900 "$on, Wine's own programs" "$prefix python3 tests/wine/real_programs_test.py $build"
     add "$lane-2" 1800 "$on, quillex-utf8.exe, the corpus" \
-        "$prefix-2 $corpus --exe quillex-utf8.exe --timed none$(scenarios)"
+        "$prefix-2 $runner --exe quillex-utf8.exe --timed none$(scenarios)"
     add "$lane-2" 1200 "$on, the guide's batch recipes" "$prefix-2 python3 tests/wine/guide_batch_test.py $build"
     for exe in quillex.exe quillex-utf8.exe; do
         add alone 1200 "$on, $exe, the corpus's scenarios that assert a time" \
-            "$prefix $corpus --exe $exe --timed only$(scenarios)"
+            "$prefix $runner --exe $exe --timed only$(scenarios)"
     done
     add alone 900 "$on, titles in many scripts on a console" "$prefix python3 tests/wine/utf8_console_test.py $build"
 done
