@@ -18,6 +18,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from suite import FixtureRun, run_suite  # noqa: E402
 from terminal_run import KEY_DELAY, in_terminal, questions  # noqa: E402
+import qemu_namespace  # noqa: E402
 from winehost import program_pattern, winpath  # noqa: E402
 
 DESKTOP = os.path.join(HERE, "..", "scenarios", "corpus", "utf8-listing.scn")
@@ -111,8 +112,9 @@ def interrupt_full_pipe(host, build, quillex, tmp, before):
     return float(open(ended).read()) - sent[0][0], shown
 
 
-def check_console_events(host, build, tmp, before, expect):
+def check_console_events(host, build, tmp, before, report):
     """The per-print, kill and Ctrl+C checks."""
+    expect = report.check
     quillex = winpath(os.path.join(build.folder, "tool", "quillex-utf8.exe"))
     code_page = winpath(build.code_page)
 
@@ -144,10 +146,16 @@ def check_console_events(host, build, tmp, before, expect):
                shown[-1].endswith("Do Hide? (y/n):" + before[0]),
                "interrupted %s; then %s" % (sent, shown))
     for exe in EXPECTED:
-        path = os.path.join(build.folder, "tool", exe)
-        seconds, shown = interrupt_full_pipe(host, build, path, tmp, before)
-        expect("%s ended by Ctrl+C behind a full pipe gives the console back" % exe,
-               seconds is not None and seconds < 2 and shown[-1:] == before,
+        what = "%s ended by Ctrl+C behind a full pipe gives the console back" % exe
+        if qemu_namespace.INSIDE:
+            # Seen twice in four runs: the SIGINT that stands for Ctrl+C never
+            # reached a Wine program blocked in its write.
+            report.skip(what, "qemu-i386 does not always deliver SIGINT to a program "
+                        "blocked in a write")
+            continue
+        seconds, shown = interrupt_full_pipe(host, build, os.path.join(build.folder, "tool", exe),
+                                             tmp, before)
+        expect(what, seconds is not None and seconds < 2 and shown[-1:] == before,
                "ended %s s after Ctrl+C; then %s" % (
                    "never" if seconds is None else "%.1f" % seconds, shown[-1:]))
 
@@ -167,7 +175,7 @@ def consoles(args, build, host, report):
             asked = [l for l in shown if "(y/n):" in l]
             report.check("%s echoes %s typed at a question" % (exe, TYPED),
                          asked[:1] == [titles[0] + ". Do Hide? (y/n):" + TYPED], asked[:1])
-        check_console_events(host, build, tmp, before, report.check)
+        check_console_events(host, build, tmp, before, report)
 
 
 if __name__ == "__main__":
