@@ -58,11 +58,9 @@ const char *stop_path;
 bool desktop_ordered() { return WaitForSingleObject(ordered, 0) == WAIT_OBJECT_0; }
 bool stop_asked() { return GetFileAttributesA(stop_path) != INVALID_FILE_ATTRIBUTES; }
 
-// Handles messages until the time is up, or (seconds < 0) until the test
-// stops the fixture.
-void handle_messages_for(int seconds) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
-    while (seconds < 0 ? !stop_asked() : static_cast<LONG>(end - GetTickCount()) > 0) {
+// Handles messages until the test stops the fixture.
+void handle_messages_until_stopped() {
+    while (!stop_asked()) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
@@ -183,7 +181,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
         // handling messages without ever answering while the run lasts.
         if (w->busy_seconds > 0) Sleep(static_cast<DWORD>(w->busy_seconds) * 1000);
         if (w->asks_seconds > 0) ask_user(hwnd, w->asks_seconds);
-        if (w->ponders) handle_messages_for(-1);
+        if (w->ponders) handle_messages_until_stopped();
         return static_cast<LRESULT>(w->query_answer);
     }
     if (message == WM_ENDSESSION) return static_cast<LRESULT>(w->endsession_answer);

@@ -193,13 +193,6 @@ def host_names(lines):
     return names
 
 
-def wait_for(path, seconds, process=None):
-    """Waits until path exists; gives up early when process has ended."""
-    wait_until(lambda: os.path.exists(path) or (process is not None and
-                                                process.poll() is not None), seconds)
-    return os.path.exists(path)
-
-
 class FixtureRun:
     """The fixture program on a desktop file: its windows, until stop(),
     which collects its report (the messages its windows received, their
@@ -216,7 +209,7 @@ class FixtureRun:
         self.process = host.popen(build.arch, [build.fixture] + [winpath(p) for p in (
             desktop, self.ready, self.stop_file, self.report_file, self.start_file)],
             stdout=subprocess.DEVNULL, stderr=self.errors)
-        if not wait_for(self.ready, ready_seconds, self.process):
+        if not self.wait_for(self.ready, ready_seconds):
             code = self.process.poll()
             if code is None:
                 self.process.kill()
@@ -238,6 +231,11 @@ class FixtureRun:
     def __exit__(self, *exc):
         self.stop()
 
+    def wait_for(self, path, seconds):
+        """Waits until path exists, but not once the fixture has ended."""
+        return wait_until(lambda: os.path.exists(path) or self.process.poll() is not None,
+                          seconds) and os.path.exists(path)
+
     def started(self):
         """Tells the fixture that the program under test starts now: its
         windows that appear or go later count from here."""
@@ -248,7 +246,7 @@ class FixtureRun:
         if self.process is None:
             return self.report
         open(self.stop_file, "w").close()
-        wait_for(self.report_file, 15, self.process)
+        self.wait_for(self.report_file, 15)
         try:
             self.process.wait(10)
         except subprocess.TimeoutExpired:
@@ -266,18 +264,10 @@ class FixtureRun:
         shutil.rmtree(self.tmp, ignore_errors=True)
 
 
-def junit_counts(path):
-    """The closing line for a ctest run, from its JUnit file."""
-    import xml.etree.ElementTree as ET
-    cases = list(ET.parse(path).getroot().iter("testcase"))
-    failed = sum(1 for c in cases if c.find("failure") is not None or c.get("status") == "fail")
-    skipped = sum(1 for c in cases if c.find("skipped") is not None)
-    return "%d passed, %d failed, %d skipped" % (len(cases) - failed - skipped, failed, skipped)
-
-
 if __name__ == "__main__":
-    # suite.py junit FILE: the closing line of a ctest run.
-    if len(sys.argv) == 3 and sys.argv[1] == "junit":
-        print(junit_counts(sys.argv[2]))
-        sys.exit(0)
-    sys.exit("usage: suite.py junit FILE")
+    # suite.py junit FILE: the closing line of a ctest run, from its JUnit file.
+    import xml.etree.ElementTree as ET
+    cases = list(ET.parse(sys.argv[2]).getroot().iter("testcase"))
+    failed = sum(c.find("failure") is not None or c.get("status") == "fail" for c in cases)
+    skipped = sum(c.find("skipped") is not None for c in cases)
+    print("%d passed, %d failed, %d skipped" % (len(cases) - failed - skipped, failed, skipped))
