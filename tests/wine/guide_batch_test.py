@@ -63,8 +63,10 @@ class Desk:
             self.start_notepad(wait=False)
         listed = lambda: sum(not l.child and l.title == NOTEPAD.encode() for l in listing(
             run_quillex(self.host, self.build, "/listwin", stdout=subprocess.PIPE).stdout))
-        if not wait_until(lambda: listed() == count, 30):
-            raise WineError("%d Notepads did not come up within 30 s" % count)
+        # Through qemu, beside the sanitizers, two Notepads have taken over 30 s.
+        if not wait_until(lambda: listed() == count, 90):
+            raise WineError("%d Notepads did not come up within 90 s (%d listed)"
+                            % (count, listed()))
 
     def type_text(self):
         if self.host.run(self.build.arch, [self.build.typist, NOTEPAD, "unsaved"]).returncode != 0:
