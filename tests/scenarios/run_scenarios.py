@@ -253,10 +253,11 @@ SPARE_ANSWERS = 100
 ECHOED_KEY = re.compile(r"^call read_console_key\(\) = (?:'(.)'|0x([0-9a-f]{2})), echoed$")
 
 
-def window_words(scenario, word):
-    """The scenario's window lines that carry the word."""
-    return [l for l in scenario.setup
-            if l.startswith("window ") and word in l.rsplit('"', 1)[1].split()]
+def window_words(scenario, *words, lines=("window ",)):
+    """The scenario's window lines that carry one of the words (a word with
+    a value by its name: "asks" for "asks=30")."""
+    return [l for l in scenario.setup if l.startswith(lines) and
+            any(w.split("=")[0] in words for w in l.rsplit('"', 1)[1].split())]
 
 
 def timed(scenario):
@@ -430,10 +431,10 @@ def skip_reason(scenario, build, on_windows):
         return "written for quillex-utf8.exe"
     if wanted == "classic" and utf8:
         return "written for the classic quillex.exe"
-    if any(" post-fails" in l for l in scenario.setup if l.startswith(("window ", "child "))):
+    if window_words(scenario, "post-fails", lines=("window ", "child ")):
         return "a post that fails is a simulated-only feature"
-    if utf8 and any(re.search(r" (hung|wakes|stalls|busy|ponders|drops|saves|cleans|asks)\b", l)
-                    for l in scenario.setup if l.startswith("window ")):
+    if utf8 and window_words(scenario, "hung", "wakes", "stalls", "busy", "ponders", "drops",
+                             "saves", "cleans", "asks"):
         # Seconds of waiting beside a window that does not answer, on code
         # that does not touch text.
         return "its waits are the same with quillex.exe, which runs it"
