@@ -2,8 +2,8 @@
 """Replays the scenario corpus and reports every difference as a diff of the
 scenario's own lines, on one of three hosts:
 
-- sim (the default): the native quillex on the simulated desktop, every
-  platform call compared too;
+- sim (the default): the native quillex on the simulated desktop, with the
+  platform calls a scenario states;
 - wine: the real quillex.exe of a cross build under Wine, against real
   windows that the fixture program makes; output, exit code, the keys echoed
   on the console, the messages the windows received and their final states
@@ -11,8 +11,8 @@ scenario's own lines, on one of three hosts:
 - windows: the same, on Windows itself.
 
 A scenario holds the desktop (window, child, keys, cmdline... lines) and the
-expected result (exit, out, err, call, received, final lines); the README
-describes every line.
+expected result (exit, out, err, received, final lines, and the calls it
+states); the README describes every line.
 
     run_scenarios.py --exe build/native/tool/quillex tests/scenarios/corpus
     run_scenarios.py --host wine --build build/win32-i686 [--exe quillex-utf8.exe] PATH...
@@ -36,10 +36,11 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from suite import (FixtureRun, Report, host_names, listing, quillex_argv,  # noqa: E402
                    run_command_line, run_suite)
 
-EXPECTATION_KEYS = ("exit", "out", "err", "call", "received", "final")
+EXPECTATION_KEYS = ("exit", "out", "err", "call", "no-call", "received", "final")
 # What a scenario's desktop and run may say; anything else is a mistake.
 SETUP_KEYS = ("window", "child", "cmdline", "keys", "stdout", "titles", "build", "churn",
-              "unordered", "wine-skip", "native-skip", "windows-skip", "seconds", "startup")
+              "unordered", "wine-skip", "native-skip", "windows-skip", "seconds", "startup",
+              "calls")
 # A run of calls repeated (a wait that looks again and again) is written
 # once, then this line.
 REPEATED = "call (the %d calls above, %d times more)"
@@ -125,13 +126,36 @@ def run_native(exe, scenario):
                  if os.path.exists(trace_path) else [])
     lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err")
     trailer = ("received ", "final ", "elapsed ", "handle ", "pid ")
-    lines += collapse_repeats(["call " + t for t in trace if not t.startswith(trailer)])
+    lines += stated_calls(scenario, [t for t in trace if not t.startswith(trailer)])
     lines += [t for t in trace if t.startswith("received ")]
     lines += [t for t in trace if t.startswith("final ")]
     # The virtual clock, for the scenario's time bounds.
     elapsed = [int(t.split()[1]) for t in trace if t.startswith("elapsed ")]
     late = seconds_check(scenario, (elapsed[0] if elapsed else 0) / 1000.0)
     return lines + ([late] if late else []), host_names(trace)
+
+
+def stated_calls(scenario, calls):
+    """The run's calls as the scenario states them: the whole trace (calls
+    whole); else each call line found in the trace, in its order, and each
+    no-call line whose text no call begins with. A line that does not hold
+    shows what was made instead."""
+    if scenario.option("calls") == "whole":
+        return collapse_repeats(["call " + c for c in calls])
+    out, at = [], 0
+    for line in scenario.expected:
+        if line.startswith("call "):
+            want = line[5:]
+            if want in calls[at:]:
+                at = calls.index(want, at) + 1
+                out.append(line)
+            else:
+                made = [c for c in calls[at:] if c.split("(")[0] == want.split("(")[0]]
+                out += ["call " + c for c in made[:3]] or ["call (none after the line above)"]
+        elif line.startswith("no-call "):
+            made = [c for c in calls if c.startswith(line[8:])]
+            out.append(line + (" (made: %s)" % made[0] if made else ""))
+    return out
 
 
 def sim_names(scenario):
