@@ -114,6 +114,9 @@ unsigned window_process(WindowHandle window, uint16_t *name, int size);
 // The window that owns it (a dialog's main window), or null.
 WindowHandle window_owner(WindowHandle window);
 int IsWindowEnabled(WindowHandle window);
+// Whether the window's menu has an item with that command id, enabled
+// (GetMenu and GetMenuState: nothing is sent to the window).
+int has_enabled_menu_item(WindowHandle window, unsigned id);
 // Whether the system judges the window's thread hung now, without waiting.
 int IsHungAppWindow(WindowHandle window);
 // The top-level window that a handle's number names (as Windows widens
@@ -133,6 +136,10 @@ enum { CP_UTF8 = 65001 };
 
 // The raw command line, the program's own name included.
 const char *GetCommandLineA();
+// Marks lost[i] for each byte i of that line that stands for a character
+// the ANSI code page lacks (the system put "?" or a look-alike there);
+// lost has room for the line. Returns whether any was lost.
+bool command_line_losses(unsigned char *lost);
 
 // The argument count that the start-up code computed from the command line.
 int argument_count(int argc, char **argv);
@@ -142,6 +149,10 @@ int argument_count(int argc, char **argv);
 // a character (whose key code the next read returns at once, unechoed), or
 // -1 at once when there is no console.
 int read_console_key();
+
+// Writes out what standard output holds and returns once it is shown
+// (a console may show it later than it is written).
+void write_out_output();
 
 // Ends the process with the code, writing out standard output first.
 [[noreturn]] void exit_process(int code);

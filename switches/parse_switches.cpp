@@ -53,17 +53,28 @@ bool name_fits(const SwitchDescriptor &row, const char *typed, size_t length) {
 // Converts a value, bounding the text at the next "/" when the format can
 // never read past one: the C library measures the whole remaining text on
 // every conversion, which would make long command lines quadratic.
-int convert_value(char *value, const SwitchDescriptor &row) {
+int convert_value(char *value, const SwitchDescriptor &row, int *consumed) {
     if (*value == '"') ++value;
     if (strpbrk(row.value_format, "/sc[SC") != nullptr)
-        return scan_switch_value(value, row.value_format, row.targets);
+        return scan_switch_value_counted(value, row.value_format, row.targets, consumed);
     char *end = value;
     while (*end && *end != '/') ++end;
     const char saved = *end;
     *end = 0;
-    const int got = scan_switch_value(value, row.value_format, row.targets);
+    const int got = scan_switch_value_counted(value, row.value_format, row.targets, consumed);
     *end = saved;
     return got;
+}
+
+// The length of a value as typed: its token's, or the text inside its quotes.
+int value_length(const char *value) {
+    const char *end = value;
+    if (*value == '"') {
+        for (end = ++value; *end && *end != '"';) ++end;
+    } else {
+        while (*end && *end != '/' && *end != ' ' && *end != '\t') ++end;
+    }
+    return static_cast<int>(end - value);
 }
 
 struct Parse {
@@ -72,10 +83,24 @@ struct Parse {
     char *help;      // last help request, or null
     char *result;    // first unknown switch, or null
     int32_t surplus; // parameters no text row took
+    int32_t doubts;  // switches taken otherwise than typed, and the first
+    SwitchDoubt doubt;
+    const char *doubted_row;
+    const char *doubted;
+    int32_t doubted_length; // -1: the value's whole text, once it is cut
 };
 
 void mark_seen(Parse &ps, size_t row, signed char state) {
     if (row < SEEN_ROWS) ps.seen.row[row] = state;
+}
+
+void note_doubt(Parse &ps, const SwitchDescriptor &row, SwitchDoubt doubt, const char *text,
+                int32_t length) {
+    if (doubt == kDoubtNone || ps.doubts++ > 0) return;
+    ps.doubt = doubt;
+    ps.doubted_row = row.name;
+    ps.doubted = text;
+    ps.doubted_length = length;
 }
 
 // Runs the value test of a row whose name fitted; on acceptance stores the
@@ -83,6 +108,7 @@ void mark_seen(Parse &ps, size_t row, signed char state) {
 bool accept_row(Parse &ps, size_t r, char *p, size_t length, bool negated, char **resume) {
     const SwitchDescriptor &row = ps.table[r];
     char *cut_at;
+    SwitchDoubt value_doubt = kDoubtNone;
     if (is_text_format(row.value_format) && *p) {
         if (p[length] == ':' || p[length] == '=') {
             cut_at = p + length + 1;
@@ -94,16 +120,27 @@ bool accept_row(Parse &ps, size_t r, char *p, size_t length, bool negated, char 
         }
     } else {
         char *value = p + length;
-        if (*value == ':' || *value == '=') ++value;
-        if (row.value_format) {
-            const int k = count_percents(row.value_format);
-            if (k > 0) {
-                const int got = k <= 4 ? convert_value(value, row) : 0;
-                if (got != k && row.match_mode != MATCH_LVAR) return false;
-            }
+        const bool separated = *value == ':' || *value == '=';
+        if (separated) ++value;
+        const int k = row.value_format ? count_percents(row.value_format) : 0;
+        const int typed = value_length(value);
+        if (k > 0) {
+            int consumed = -1;
+            const int got = k <= 4 ? convert_value(value, row, &consumed) : 0;
+            if (got != k && row.match_mode != MATCH_LVAR) return false;
+            // A value left out of an optional one is no doubt; one that
+            // did not convert, or converted only in part, is.
+            if ((separated || typed > 0) && (got != k || consumed != typed))
+                value_doubt = kDoubtValueNotWhole;
+        } else if (separated || typed > 0) {
+            value_doubt = kDoubtValueDropped;
         }
         cut_at = value;
     }
+    if (length == 0) note_doubt(ps, row, kDoubtNameEmpty, p, 0);
+    else if (memchr(p, ' ', length) || memchr(p, '\t', length))
+        note_doubt(ps, row, kDoubtNameBlank, p, static_cast<int32_t>(length));
+    else note_doubt(ps, row, value_doubt, cut_at, -1);
     if (row.flag) *row.flag = 1;
     mark_seen(ps, r, 1);
     *resume = next_token(cut_at);
@@ -218,6 +255,10 @@ void parse_switches_reported(int32_t count, char **args, SwitchTable table,
     ps.help = nullptr;
     ps.result = nullptr;
     ps.surplus = 0;
+    ps.doubts = 0;
+    ps.doubt = kDoubtNone;
+    ps.doubted_row = ps.doubted = nullptr;
+    ps.doubted_length = 0;
     for (int32_t a = 1; a < count; ++a) {
         char *s = args[a];
         if (!s) continue;
@@ -230,4 +271,11 @@ void parse_switches_reported(int32_t count, char **args, SwitchTable table,
     report->seen = ps.seen;
     report->unknown = ps.result;
     report->surplus = ps.surplus;
+    report->doubts = ps.doubts;
+    report->doubt = ps.doubt;
+    report->doubted_row = ps.doubted_row;
+    report->doubted = ps.doubted;
+    report->doubted_length = ps.doubted_length >= 0 || !ps.doubted
+                                 ? ps.doubted_length
+                                 : static_cast<int32_t>(strlen(ps.doubted));
 }

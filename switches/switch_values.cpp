@@ -155,23 +155,34 @@ bool is_plain_decimal(const char *format) {
 } // namespace
 
 int scan_switch_value(const char *text, const char *format, void *const targets[4]) {
+    int ignored;
+    return scan_switch_value_counted(text, format, targets, &ignored);
+}
+
+int scan_switch_value_counted(const char *text, const char *format, void *const targets[4],
+                              int *consumed) {
+    *consumed = -1;
     if (is_plain_decimal(format)) {
+        const char *start = text;
         while (is_white_space(*text)) ++text;
         if (!*text) return -1;
         char *end;
         // Unsigned conversion covers every 32-bit pattern of both signs.
         const unsigned long long value = strtoull(text, &end, 10);
         if (end == text) return 0;
+        *consumed = static_cast<int>(end - start);
         const int32_t word = static_cast<int32_t>(static_cast<uint32_t>(value));
         if (targets[0]) memcpy(targets[0], &word, sizeof word);
         return 1;
     }
     Assigned a[4];
     int n = 0;
+    bool complete = true; // a format that ends inside a conversion takes no "%n"
     for (const char *f = format; *f; ) {
         if (*f != '%') { ++f; continue; }
         Conversion c = read_scan_conversion(f);
         f = c.end;
+        if (c.kind == 0) complete = false;
         if (c.kind == 0 || c.kind == '%' || c.suppressed) continue;
         if (n == 4) return 0; // more stores than targets: never convert
         a[n].conv = c;
@@ -188,11 +199,19 @@ int scan_switch_value(const char *text, const char *format, void *const targets[
         a[i].text = static_cast<char *>(calloc(size, 1));
         if (!a[i].text) ok = false;
     }
+    // A "%n" after the row's own conversions tells how far they read.
+    const size_t format_length = strlen(format);
+    char *counted_format = static_cast<char *>(malloc(format_length + 3));
+    if (counted_format) {
+        memcpy(counted_format, format, format_length);
+        memcpy(counted_format + format_length, complete ? "%n" : "", complete ? 3 : 1);
+    }
     int got = 0;
-    if (ok) {
-        void *out[4] = {nullptr, nullptr, nullptr, nullptr};
+    if (ok && counted_format) {
+        void *out[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
         for (int i = 0; i < n; ++i) out[i] = a[i].text ? static_cast<void *>(a[i].text) : &a[i].slot;
-        got = sscanf(text, format, out[0], out[1], out[2], out[3]);
+        out[n] = consumed;
+        got = sscanf(text, counted_format, out[0], out[1], out[2], out[3], out[4]);
         // The first "got" counted conversions were stored; "%n" is not
         // counted, so its slot tells by itself whether it was reached.
         int counted = 0;
@@ -205,6 +224,7 @@ int scan_switch_value(const char *text, const char *format, void *const targets[
         }
     }
     for (int i = 0; i < n; ++i) free(a[i].text);
+    free(counted_format);
     return got;
 }
 

@@ -47,11 +47,24 @@ struct SeenState {
 // accepted, or null.
 char *parse_switches(int32_t count, char **args, SwitchTable table);
 
+// A switch that a row took otherwise than it was typed: the row dropped its
+// value (it takes none), its conversion did not read the value whole (up to
+// the end of its token or closing quote, and not past it), its typed name
+// holds a blank (the word after it became part of the name), or it has no
+// name at all (a lone "/").
+enum SwitchDoubt { kDoubtNone, kDoubtValueDropped, kDoubtValueNotWhole, kDoubtNameBlank,
+                   kDoubtNameEmpty };
+
 // What a parse found besides the flags and values it stored.
 struct ParseReport {
     SeenState seen;
     char *unknown;   // the first switch that no row accepted, or null
     int32_t surplus; // bare parameters that no text row took
+    int32_t doubts;  // switches taken otherwise than typed; the first of them:
+    SwitchDoubt doubt;       // why,
+    const char *doubted_row; // the name of the row that took it,
+    const char *doubted;     // and its value (or typed name for a name's doubt),
+    int32_t doubted_length;  // as many characters as were typed
 };
 
 // Parses as parse_switches does and reports. A help request lists only the
@@ -89,6 +102,10 @@ void print_switch_listing(SwitchTable table, int32_t listed_rows, bool long_form
 // stored, or -1 when the text ended before the first conversion.
 int scan_switch_value(const char *text, const char *format,
                       void *const targets[4]);
+// The same, telling how many characters of the text the conversions read
+// (-1 when they did not all succeed).
+int scan_switch_value_counted(const char *text, const char *format, void *const targets[4],
+                              int *consumed);
 
 // Prints up to four 32-bit values with a row's format, each conversion
 // receiving its value in the width the conversion expects.

@@ -1,6 +1,8 @@
 // What a run waits for, and how it knows that its actions took effect: the
 // deadline of /wait, the window /exist waits for, the end /gone waits for,
-// and the checks /strict makes after each action.
+// the checks /strict makes after each action, and its second look once
+// the actions are done.
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -13,24 +15,31 @@ namespace {
 enum : unsigned {
     kPollMs = 100,
     // Without a deadline, a window that agreed to close is given this long
-    // to disappear.
+    // to disappear; a show command handed over to a window that does not
+    // answer, this long to be carried out.
     kCloseBoundMs = 8000,
+    kHandedOverBoundMs = 1000,
+    // A window may undo an action at once (show itself again when hidden):
+    // each effect is looked at again this long after the last action.
+    kSecondLookMs = 300,
     kLongestWaitSeconds = 86400,
+    kUntilDeadline = UINT_MAX,
 };
 
 unsigned started_at = 0;
 
-// Waits a little, but never past the deadline; false when no time is left
-// (bound_ms: the time left without a deadline).
+// Waits a little, but never past the bound nor the deadline (kUntilDeadline:
+// no bound but the deadline); false when no time is left.
 bool pause_within(unsigned bound_ms) {
-    const unsigned left = has_deadline() ? deadline_left_ms() : bound_ms;
-    if (left == 0) return false;
+    unsigned left = bound_ms;
+    if (has_deadline() && deadline_left_ms() < left) left = deadline_left_ms();
+    if (left == 0 || left == kUntilDeadline) return false;
     sleep_ms(left < kPollMs ? left : kPollMs);
     return true;
 }
 
 // Whether the window is still the one found at the start.
-bool still_there(const Target &t) { return window_thread(t.window) == t.thread; }
+bool still_there(const Target &t) { return !window_gone(t); }
 
 // 1 when the effect holds, 0 when not yet, -1 when the window is gone.
 int effect_state(const Target &t, Effect effect) {
@@ -51,14 +60,48 @@ const char *failure_text(Effect effect) {
     case kShown: return "not visible";
     case kMinimized: return "not minimized";
     case kRestored: return "still minimized";
-    case kClosed: return "still there";
-    default: return "could not be posted";
+    default: return "still there";
     }
 }
 
-void report_not_done(const char *action, const Target &t, const char *what) {
-    fprintf(stderr, "Quillex: /%s did not take effect on \"%s\": %s\n", action, title_of(t),
-            what);
+// What a window that undid an effect did.
+const char *undone_text(Effect effect) {
+    switch (effect) {
+    case kHidden: return "visible again";
+    case kShown: return "hidden again";
+    case kMinimized: return "no longer minimized";
+    default: return "minimized again";
+    }
+}
+
+const char *action_of(Effect effect) {
+    switch (effect) {
+    case kHidden: return "hide";
+    case kShown: return "show";
+    case kMinimized: return "minimize";
+    case kRestored: return "restore";
+    default: return "close";
+    }
+}
+
+bool lasted(const Target &t, Effect effect) {
+    if (effect == kNoEffect || !t.window) return true;
+    const int state = effect_state(t, effect);
+    if (state > 0) return true;
+    report_not_done(action_of(effect), t, state < 0 ? "the window is gone" : undone_text(effect));
+    return false;
+}
+
+// An exact title names one window to act on, but a script means the title:
+// other windows of that title that did not come along make the run fail.
+bool title_held(const Target &t, Effect effect) {
+    const int others = other_windows_titled(t.typed, t.window, effect);
+    if (others == 0) return true;
+    char what[96];
+    snprintf(what, sizeof what, "%d more window%s of this title %s %s", others,
+             others == 1 ? "" : "s", others == 1 ? "is" : "are", failure_text(effect));
+    report_not_done(action_of(effect), t, what);
+    return false;
 }
 
 } // namespace
@@ -76,17 +119,24 @@ unsigned deadline_left_ms() {
     return spent >= total ? 0 : total - spent;
 }
 
-bool took_effect(const Target &t, const char *action, Effect effect, bool posted) {
+bool judged_hung(WindowHandle window) {
+    if (has_deadline() && deadline_left_ms() == 0) return IsHungAppWindow(window) != 0;
+    return stays_hung(window) != 0;
+}
+
+void report_not_done(const char *action, const Target &t, const char *what) {
+    complain("/%s did not take effect on \"%s\": %s\n", action, title_of(t), what);
+}
+
+bool took_effect(const Target &t, const char *action, Effect effect, bool handed_over) {
     if (!options.strict || !t.window) return true;
-    if (effect == kPosted) {
-        if (posted) return true;
-        report_not_done(action, t, still_there(t) ? failure_text(effect) : "the window is gone");
-        return false;
-    }
-    // A show command was carried out before Quillex went on, or handed
-    // over to a window that does not answer: without a deadline one look
-    // tells. A closing program may take a while to end.
-    const unsigned bound = effect == kClosed ? unsigned(kCloseBoundMs) : 0u;
+    // A show command was carried out before Quillex went on; one handed
+    // over to a window that does not answer may come a little later; a
+    // closing program may take a while to end.
+    const unsigned bound = effect == kClosed ? (has_deadline() ? unsigned(kUntilDeadline)
+                                                               : unsigned(kCloseBoundMs))
+                           : handed_over ? unsigned(kHandedOverBoundMs)
+                                         : 0u;
     const unsigned start = tick_ms();
     for (;;) {
         const int state = effect_state(t, effect);
@@ -96,14 +146,40 @@ bool took_effect(const Target &t, const char *action, Effect effect, bool posted
             return false;
         }
         const unsigned spent = tick_ms() - start;
-        if (!pause_within(spent >= bound ? 0 : bound - spent)) break;
+        if (!pause_within(bound == kUntilDeadline ? bound : spent >= bound ? 0 : bound - spent))
+            break;
     }
     report_not_done(action, t, failure_text(effect));
     return false;
 }
 
+bool effects_held(const Targets &targets, unsigned last_action_at) {
+    const WindowToolOptions &o = options;
+    if (!o.strict) return true;
+    bool held = true, look = false;
+    for (int i = 0; i < targets.count; ++i)
+        look |= targets.list[i].placed != kNoEffect || targets.list[i].shown != kNoEffect;
+    // The second look, within the deadline: with no time left, none.
+    const unsigned since = tick_ms() - last_action_at;
+    unsigned pause = since < kSecondLookMs ? kSecondLookMs - since : 0;
+    if (has_deadline() && deadline_left_ms() < pause) pause = deadline_left_ms();
+    if (has_deadline() && deadline_left_ms() == 0) look = false;
+    if (look && pause > 0) sleep_ms(pause);
+    for (int i = 0; look && i < targets.count; ++i) {
+        held &= lasted(targets.list[i], targets.list[i].placed);
+        held &= lasted(targets.list[i], targets.list[i].shown);
+    }
+    const Target &first = targets.list[0];
+    if (first.typed && first.window && !o.like && !o.all && !o.handle && !o.console) {
+        if (o.minimize) held &= title_held(first, kMinimized);
+        if (o.close) held &= title_held(first, kClosed);
+        if (o.hide) held &= title_held(first, kHidden);
+    }
+    return held;
+}
+
 Targets await_targets(Targets found) {
-    while (!found.list[0].window && has_deadline() && pause_within(0)) {
+    while (!found.list[0].window && has_deadline() && pause_within(kUntilDeadline)) {
         free(found.list);
         found = find_targets();
     }
@@ -124,7 +200,7 @@ int watch_until_gone(const Targets &targets) {
         bool gone = !t.window;
         while (!gone) {
             gone = !still_there(t);
-            if (!gone && !pause_within(0)) break;
+            if (!gone && !pause_within(kUntilDeadline)) break;
         }
         if (o.log) printf(gone ? "Window gone: %s\n" : "Window still there: %s\n", title_of(t));
         if (gone) continue;

@@ -33,6 +33,7 @@ const SwitchDescriptor quillex_switches[] = {
      {&options.handle_number, nullptr, nullptr,
       SWITCH_HELP("- Window by handle (hex) not name")}},
     FLAG_ROW("json", json, "- List windows as JSON"),
+    FLAG_ROW("console", console, "- Act on this program's console window"),
     {nullptr, 0, nullptr, nullptr, {nullptr, nullptr, nullptr, nullptr}},
 };
 

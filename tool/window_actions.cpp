@@ -1,4 +1,5 @@
-// The actions on the target window, in their fixed order, and the exit code.
+// The actions on the target windows, in their fixed order, and the exit
+// code: one row per action, walked in that order for each window.
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -40,72 +41,145 @@ void hand_over_quit_and_close(WindowHandle window) {
     SendNotifyMessageA(window, WM_CLOSE, 0, 0);
 }
 
-bool any_action_requested(const WindowToolOptions &o) {
-    return o.dook || o.hide || o.show || o.minimize || o.restore || o.close || o.listwin ||
-           o.listsub;
+// How an action went: carried out (its effect to be judged), handed over to
+// a window that does not answer (judged a little later), or not done at all
+// (already reported).
+enum Carried { kCarriedOut, kHandedOver, kNotDone };
+
+Carried carried(bool handed_over) { return handed_over ? kHandedOver : kCarriedOut; }
+
+Carried minimize(const Target &t) {
+    const bool handed_over = show_window(t.window, SW_MINIMIZE,
+                                         show_window(t.window, SW_RESTORE, false));
+    if (options.log) printf("minimized window: %s\n", title_of(t));
+    return carried(handed_over);
 }
 
-// Hiding or minimizing the terminal that holds Quillex's console would take
-// the keyboard away from the run and from everything else in its tabs.
-bool refused_as_terminal(const Target &t) {
-    if (!is_own_terminal(t.window)) return false;
-    fprintf(stderr, "Quillex: %s is the terminal this console runs in; it was left as it is\n",
-            title_of(t));
+Carried restore(const Target &t) {
+    const bool handed_over = show_window(t.window, SW_RESTORE, false);
+    if (options.log) printf("Restored window: %s\n", title_of(t));
+    return carried(handed_over);
+}
+
+Carried close(const Target &t) {
+    const WindowHandle w = t.window;
+    const bool hung = w && judged_hung(w);
+    bool unanswered = false;
+    const bool shut_down = !hung && end_session(w, &unanswered);
+    if (options.log)
+        printf("Sent ShutDown Message to %s%s\n", title_of(t), shut_down ? " " : " - failed");
+    if (hung) hand_over_quit_and_close(w);
+    else if (!unanswered) quit_and_close(w);
+    return kCarriedOut;
+}
+
+Carried dook(const Target &t) {
+    const WindowToolOptions &o = options;
+    // Under /strict, a command that nothing in the window can give is not
+    // posted: the program would take it for whatever that number means.
+    if (o.strict && t.window && !can_press(t.window, o.command_id)) {
+        char what[64];
+        snprintf(what, sizeof what, "no enabled control with id %ld",
+                 static_cast<long>(o.command_id));
+        report_not_done("dook", t, what);
+        return kNotDone;
+    }
+    const int posted = PostMessageA(t.window, WM_COMMAND, static_cast<uint32_t>(o.command_id), 0);
+    if (o.log)
+        printf("Sent WM_COMMAND + %ld Message to %s%s\n", static_cast<long>(o.command_id),
+               title_of(t), posted ? " " : " - failed");
+    if (posted || !o.strict || !t.window) return kCarriedOut;
+    report_not_done("dook", t, window_gone(t) ? "the window is gone" : "could not be posted");
+    return kNotDone;
+}
+
+Carried hide(const Target &t) {
+    const bool handed_over = show_window(t.window, SW_HIDE, false);
+    if (options.log) printf("Hidden window: %s\n", title_of(t));
+    return carried(handed_over);
+}
+
+Carried show(const Target &t) {
+    const bool handed_over = show_window(t.window, SW_SHOW, false);
+    if (options.log) printf("Shown window: %s\n", title_of(t));
+    return carried(handed_over);
+}
+
+// Which of Quillex's own windows an action leaves alone: hiding or
+// minimizing the terminal would take the keyboard away from the run and
+// from everything else in its tabs; closing or pressing a button in either
+// would end the run itself; and a console that a terminal holds is a
+// hidden stand-in that no show command should bring up.
+enum Spares { kSparesStandIn, kSparesTerminal, kSparesBoth };
+
+struct Action {
+    unsigned char WindowToolOptions::*flag;
+    const char *name;
+    Effect effect; // what /strict looks for afterwards (dook judges itself)
+    Spares spares;
+    Carried (*carry_out)(const Target &t);
+};
+
+const Action kActions[] = {
+    {&WindowToolOptions::minimize, "minimize", kMinimized, kSparesTerminal, minimize},
+    {&WindowToolOptions::restore, "restore", kRestored, kSparesStandIn, restore},
+    {&WindowToolOptions::close, "close", kClosed, kSparesBoth, close},
+    {&WindowToolOptions::dook, "dook", kNoEffect, kSparesBoth, dook},
+    {&WindowToolOptions::hide, "hide", kHidden, kSparesTerminal, hide},
+    {&WindowToolOptions::show, "show", kShown, kSparesStandIn, show},
+};
+
+bool left_alone(const Target &t, Spares spares) {
+    if (!t.window) return false;
+    if (is_own_terminal(t.window)) {
+        if (spares == kSparesStandIn) return false;
+        complain("%s is the terminal this console runs in; it was left as it is\n", title_of(t));
+        return true;
+    }
+    if (!is_own_console(t.window) || (spares != kSparesBoth && !console_in_terminal()))
+        return false;
+    complain("%s is the console this program runs in; it was left as it is\n", title_of(t));
     return true;
 }
 
 // Carries out the actions on one window; returns whether each took effect.
 // Under listwin alone the window may be null; the calls are made all the
 // same and their lines report what the platform answered.
-bool act_on(const Target &t) {
+bool act_on(Target &t) {
     const WindowToolOptions &o = options;
-    const WindowHandle w = t.window;
+    // Under /all a window may have gone with an earlier one (its program
+    // ended): closed, which is what was asked.
+    if (o.all && o.close && window_gone(t)) {
+        if (o.log) printf("Window gone: %s\n", title_of(t));
+        return true;
+    }
     bool done = true;
-    if (o.minimize) {
-        if (refused_as_terminal(t)) {
+    for (const Action &a : kActions) {
+        if (!(o.*a.flag)) continue;
+        if (left_alone(t, a.spares)) {
             done = false;
-        } else {
-            show_window(w, SW_MINIMIZE, show_window(w, SW_RESTORE, false));
-            if (o.log) printf("minimized window: %s\n", title_of(t));
-            done &= took_effect(t, "minimize", kMinimized);
+            continue;
         }
-    }
-    if (o.restore) {
-        show_window(w, SW_RESTORE, false);
-        if (o.log) printf("Restored window: %s\n", title_of(t));
-        done &= took_effect(t, "restore", kRestored);
-    }
-    if (o.close) {
-        const bool hung = w && stays_hung(w);
-        bool unanswered = false;
-        const bool shut_down = !hung && end_session(w, &unanswered);
-        if (o.log) printf("Sent ShutDown Message to %s%s\n", title_of(t), shut_down ? " " : " - failed");
-        if (hung) hand_over_quit_and_close(w);
-        else if (!unanswered) quit_and_close(w);
-        done &= took_effect(t, "close", kClosed);
-    }
-    if (o.dook) {
-        const int posted = PostMessageA(w, WM_COMMAND, static_cast<uint32_t>(o.command_id), 0);
-        if (o.log)
-            printf("Sent WM_COMMAND + %ld Message to %s%s\n", static_cast<long>(o.command_id),
-                   title_of(t), posted ? " " : " - failed");
-        done &= took_effect(t, "dook", kPosted, posted != 0);
-    }
-    if (o.hide) {
-        if (refused_as_terminal(t)) {
+        const Carried c = a.carry_out(t);
+        if (c == kNotDone) {
             done = false;
-        } else {
-            show_window(w, SW_HIDE, false);
-            if (o.log) printf("Hidden window: %s\n", title_of(t));
-            done &= took_effect(t, "hide", kHidden);
+            continue;
         }
-    }
-    if (o.show) {
-        show_window(w, SW_SHOW, false);
-        if (o.log) printf("Shown window: %s\n", title_of(t));
-        done &= took_effect(t, "show", kShown);
+        if (a.effect == kNoEffect || !took_effect(t, a.name, a.effect, c == kHandedOver)) {
+            done &= a.effect == kNoEffect;
+            continue;
+        }
+        // The last effect on each of the window's properties, to be looked
+        // at again once every action is done.
+        if (a.effect == kHidden || a.effect == kShown) t.shown = a.effect;
+        if (a.effect == kMinimized || a.effect == kRestored) t.placed = a.effect;
     }
     return done;
+}
+
+bool any_action_requested(const WindowToolOptions &o) {
+    return o.dook || o.hide || o.show || o.minimize || o.restore || o.close || o.listwin ||
+           o.listsub;
 }
 
 // The listings, once every window has had its actions: text with its
@@ -158,6 +232,7 @@ int run_on(Targets &targets) {
 
     bool done = true;
     for (int i = 0; i < targets.count; ++i) done &= act_on(targets.list[i]);
+    if (first.window) done &= effects_held(targets, tick_ms());
     list_windows(targets);
     // Without a target nothing is judged; a title that was not found is.
     if (!o.strict) return 0;

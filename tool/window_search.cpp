@@ -1,6 +1,7 @@
 // Finding the windows a run acts on: by the exact title (one FindWindowA
-// call), by a pattern, by a handle, or every window that matches; and
-// telling Quillex's own console and the terminal that holds it apart.
+// call), by a pattern, by a handle, every window that matches, or this
+// program's console; telling Quillex's own console and the terminal that
+// holds it apart; and what the checks of /strict look for among windows.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -8,6 +9,8 @@
 #include "window_tool.h"
 
 using namespace platform;
+
+bool title_lost = false;
 
 namespace {
 
@@ -78,11 +81,15 @@ bool title_fits(WindowHandle window, const Wanted &wanted) {
 }
 
 Target target_of(WindowHandle window, bool own_title) {
-    Target t = {window, 0, nullptr, ""};
+    Target t = {window, 0, nullptr, "", kNoEffect, kNoEffect};
     if (!own_title) t.typed = options.windowname ? options.windowname : "(null)";
     else if (window) read_title(window, t.own);
-    // Only what the run waits for or judges needs the window's thread.
-    if (window && (options.strict || options.gone)) t.thread = window_thread(window);
+    // Only what the run waits for or judges needs the window's thread; a
+    // window without one has gone since it was found.
+    if (window && (options.strict || options.gone)) {
+        t.thread = window_thread(window);
+        if (!t.thread) t.window = nullptr;
+    }
     return t;
 }
 
@@ -96,13 +103,16 @@ struct Collection {
 int collect(WindowHandle window, intptr_t value) {
     // The enumeration hands back the collection it was given.
     Collection &c = *reinterpret_cast<Collection *>(value); // NOLINT(performance-no-int-to-ptr)
-    // Quillex's own console and its terminal are never among every match.
-    if (!title_fits(window, *c.wanted) || (c.every && is_own_console(window))) return 1;
+    // Quillex's own console and its terminal are never among the matches:
+    // cmd.exe puts the running command line in its console's title.
+    if (!title_fits(window, *c.wanted) || is_own_console(window)) return 1;
+    const Target t = target_of(window, true);
+    if (!t.window) return 1;
     Target *grown = static_cast<Target *>(
         realloc(c.found.list, sizeof(Target) * static_cast<size_t>(c.found.count + 1)));
     if (!grown) return 0;
     c.found.list = grown;
-    c.found.list[c.found.count++] = target_of(window, true);
+    c.found.list[c.found.count++] = t;
     return c.every;
 }
 
@@ -148,6 +158,11 @@ WideText wide_text(const char *text) {
 
 Targets find_targets() {
     const WindowToolOptions &o = options;
+    if (o.console) {
+        Target t = target_of(own_console().console, true);
+        if (!t.own[0]) snprintf(t.own, sizeof t.own, "(console)");
+        return single(t);
+    }
     if (!o.windowname && !o.handle) {
         Targets none = single(target_of(nullptr, false));
         none.given = false;
@@ -167,7 +182,9 @@ Targets find_targets() {
         if (!window) snprintf(t.own, sizeof t.own, "0x%08X", static_cast<unsigned>(o.handle_number));
         c.found = single(t);
     } else {
-        EnumWindows(collect, reinterpret_cast<intptr_t>(&c));
+        // A pattern that lost characters on its way here would match
+        // windows that were never meant: "?" stands for any character.
+        if (!(o.like && title_lost)) EnumWindows(collect, reinterpret_cast<intptr_t>(&c));
         if (!c.found.count) c.found = single(target_of(nullptr, false));
     }
     free(wanted.title.text);
@@ -181,4 +198,59 @@ bool is_own_console(WindowHandle window) {
 
 bool is_own_terminal(WindowHandle window) {
     return window && window == own_console().terminal;
+}
+
+bool console_in_terminal() { return own_console().terminal != nullptr; }
+
+namespace {
+
+struct TitleCount {
+    Wanted wanted;
+    WindowHandle except;
+    Effect still;
+    int count;
+};
+
+int count_titled(WindowHandle window, intptr_t value) {
+    // The enumeration hands back the count it was given.
+    TitleCount &c = *reinterpret_cast<TitleCount *>(value); // NOLINT(performance-no-int-to-ptr)
+    if (window == c.except || is_own_console(window) || !title_fits(window, c.wanted)) return 1;
+    const bool counts = c.still == kClosed ||
+                        (IsWindowVisible(window) && (c.still == kHidden || !IsIconic(window)));
+    c.count += counts;
+    return 1;
+}
+
+struct Press {
+    int32_t id;
+    bool found;
+};
+
+int find_control(WindowHandle window, intptr_t value) {
+    // The enumeration hands back the search it was given.
+    Press &p = *reinterpret_cast<Press *>(value); // NOLINT(performance-no-int-to-ptr)
+    p.found = GetDlgCtrlID(window) == p.id && IsWindowEnabled(window);
+    return !p.found;
+}
+
+} // namespace
+
+int other_windows_titled(const char *title, WindowHandle except, Effect still) {
+    TitleCount c = {{wide_text(title), false}, except, still, 0};
+    EnumWindows(count_titled, reinterpret_cast<intptr_t>(&c));
+    free(c.wanted.title.text);
+    return c.count;
+}
+
+bool can_press(WindowHandle window, int32_t id) {
+    // Every descendant: property-sheet pages and task dialogs hold their
+    // buttons deeper than their direct children.
+    Press p = {id, false};
+    EnumChildWindows(window, find_control, reinterpret_cast<intptr_t>(&p));
+    return p.found || has_enabled_menu_item(window, static_cast<uint32_t>(id));
+}
+
+bool window_gone(const Target &t) {
+    const unsigned thread = window_thread(t.window);
+    return thread == 0 || (t.thread != 0 && thread != t.thread);
 }

@@ -30,6 +30,7 @@ struct WindowToolOptions {
     unsigned char handle;    // the window is handle_number's, not a title's
     uint32_t handle_number;
     unsigned char json;      // list windows as JSON
+    unsigned char console;   // the target is this program's console window
 };
 
 extern WindowToolOptions options;
@@ -40,6 +41,15 @@ enum { kListedSwitches = 11 };
 
 // Parses the command line's text, in place, against the program's table.
 void parse_tool_switches(char *text, ParseReport *report);
+
+// Whether the title given lost characters on its way to this program (the
+// code page lacks them): a pattern then matches nothing.
+extern bool title_lost;
+
+// Writes a line on standard error, "Quillex: " first, after everything
+// standard output holds so far, so that one file taking both streams reads
+// in the order things happened.
+void complain(const char *format, ...);
 
 // The raw command line after the program's own name.
 const char *command_line_tail();
@@ -62,12 +72,18 @@ void print_usage();
 // order and returns the tool's exit code.
 int run_window_actions();
 
+// What an action must have done for /strict to count it as done.
+enum Effect { kNoEffect, kHidden, kShown, kMinimized, kRestored, kClosed };
+
 // The window a run acts on, as it was at the start.
 struct Target {
     platform::WindowHandle window; // null when none was found
     unsigned thread;               // its thread then: a handle may be reused
     const char *typed;             // the typed title its lines carry, or null
     char own[128];                 // else its own title then, or its handle
+    // The last effect asked of its visibility and of its placement that
+    // took effect, looked at again once the actions are done.
+    Effect shown, placed;
 };
 inline const char *title_of(const Target &t) { return t.typed ? t.typed : t.own; }
 
@@ -85,23 +101,42 @@ enum { kTitleSize = 128 };
 // title cut at the buffer's end loses the bytes of its last character.
 int read_title(platform::WindowHandle window, char *title);
 // Whether the window is the console this program runs in, or the terminal
-// window that holds it; and whether it is that terminal.
+// window that holds it; whether it is that terminal; and whether a
+// terminal holds the console (its console window is a hidden stand-in).
 bool is_own_console(platform::WindowHandle window);
 bool is_own_terminal(platform::WindowHandle window);
+bool console_in_terminal();
+// The top-level windows other than the one given whose title is the title
+// (but for case), and that are visible (kHidden), visible and not
+// minimized (kMinimized), or there at all (kClosed).
+int other_windows_titled(const char *title, platform::WindowHandle except, Effect still);
+// Whether the window has a descendant control with the id, enabled, or an
+// enabled item with that id in its menu: something a command can press.
+bool can_press(platform::WindowHandle window, int32_t id);
+// Whether the window is gone: no thread any more, or another thread's now
+// (its handle reused); the thread is read here when the search did not.
+bool window_gone(const Target &t);
 
 // The clock of the run, started by the entry; the time left before the
 // deadline of /wait (0 once it has passed), and whether there is one.
 void start_run_clock();
 bool has_deadline();
 unsigned deadline_left_ms();
+// Whether the window's thread has stopped handling messages: confirmed for
+// a while, but at once once the deadline has passed.
+bool judged_hung(platform::WindowHandle window);
 
-// What an action must have done for /strict to count it as done.
-enum Effect { kHidden, kShown, kMinimized, kRestored, kClosed, kPosted };
-// Awaits the effect on the target (until the deadline, or as long as the
-// action's own bounds allow) and reports one that did not come on standard
+// Awaits the effect on the target (a close as long as its bounds allow; a
+// show command handed over to a window that does not answer up to 1 s;
+// never past the deadline) and reports one that did not come on standard
 // error. True when it came, or when nothing is judged (no /strict, no
-// target); posted tells whether a dook's post went out.
-bool took_effect(const Target &target, const char *action, Effect effect, bool posted = true);
+// target).
+bool took_effect(const Target &target, const char *action, Effect effect, bool handed_over);
+void report_not_done(const char *action, const Target &t, const char *what);
+// Once the actions are done, under /strict: each effect looked at again a
+// moment later (a window may undo it), and an exact title's other windows
+// judged too. Returns whether everything held.
+bool effects_held(const Targets &targets, unsigned last_action_at);
 // The targets once /exist has waited for one to appear (none may have).
 Targets await_targets(Targets found);
 // /gone: whether the windows found at the start have gone; the exit code.

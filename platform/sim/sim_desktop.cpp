@@ -73,6 +73,8 @@ bool apply_attribute(Window &w, const std::string &a) {
     else if (a == "console") w.console = true;
     else if (a == "disabled") w.disabled = true;
     else if (a == "closes") w.closes = true;
+    else if (a.compare(0, 5, "menu=") == 0) w.menu_item = atoi(a.c_str() + 5);
+    else if (a == "reshows") w.reshows = true;
     else if (a.compare(0, 6, "owner=") == 0) w.owner_id = a.substr(6);
     else if (a == "terminal") w.terminal = true;
     else if (a == "vanishes") w.vanishes = true;
@@ -169,6 +171,7 @@ bool load_desktop(const char *path, Desktop &d, std::string &error) {
         else if (strcmp(line, "churn") == 0) d.churn = true;
         else if (strcmp(line, "unordered") == 0) d.ordered = false;
         else if (strcmp(line, "titles utf-8") == 0) d.utf8_titles = true;
+        else if (strcmp(line, "build classic") == 0) d.classic = true;
         else if (strncmp(line, "cmdline ", 8) == 0) {
             // The rest of the line exactly as written, blanks included.
             d.has_command_line = true;

@@ -47,6 +47,9 @@ struct Window {
     std::string owner_id;           // the window that owns it, by its id
     bool disabled = false;
     bool closes = false;            // destroyed by WM_CLOSE
+    int menu_item = 0;              // the command id of an enabled item of its menu
+    bool reshows = false;           // shows itself again 100 ms after it is hidden
+    unsigned reshow_at_ms = 0;
     Window *parent = nullptr;
     std::vector<Window *> children;
     std::vector<std::string> received; // messages, in order
@@ -72,7 +75,8 @@ struct Desktop {
     // the program runs; leave the windows in the order the system gives.
     bool churn = false;
     bool ordered = true;
-    bool utf8_titles = false; // titles are UTF-8; here they are bytes anyway
+    bool utf8_titles = false; // titles (and the command line) are UTF-8
+    bool classic = false;     // the classic build, which reads them in code page 1252
     unsigned now_ms = 0;      // the run's virtual clock
 };
 

@@ -11,6 +11,7 @@
 
 #include "platform.h"
 #include "sim_desktop.h"
+#include "sim_text.h"
 
 namespace {
 
@@ -64,6 +65,10 @@ void advance(unsigned ms) {
             w->gone = false;
             w->appears_ms = 0;
         }
+        if (w->reshow_at_ms > 0 && d.now_ms >= w->reshow_at_ms) {
+            w->visible = true;
+            w->reshow_at_ms = 0;
+        }
         if (w->goes_ms > 0 && d.now_ms >= static_cast<unsigned>(w->goes_ms)) {
             w->gone = true;
             for (sim::Window *c : w->children) c->gone = true;
@@ -75,6 +80,20 @@ void advance(unsigned ms) {
 sim::Window *window_of(platform::WindowHandle h) { return reinterpret_cast<sim::Window *>(h); }
 platform::WindowHandle handle_of(sim::Window *w) {
     return reinterpret_cast<platform::WindowHandle>(w);
+}
+
+const char *const kFixtureClass = "QuillexFixtureWindow"; // as the fixture makes them
+
+// The code page the program reads text in: UTF-8 where the scenario's
+// titles are, but for the classic build, which reads them in 1252.
+bool ansi_is_utf8() { return desktop().utf8_titles && !desktop().classic; }
+
+// A window's title as the W calls give it, and as the A calls do.
+std::u16string wide_title_of(const sim::Window &w) {
+    return sim::utf16_of(w.title, desktop().utf8_titles);
+}
+std::string ansi_title_of(const sim::Window &w) {
+    return ansi_is_utf8() || !desktop().utf8_titles ? w.title : sim::cp1252_of(wide_title_of(w));
 }
 
 const char *name(platform::WindowHandle h) { return h ? window_of(h)->id.c_str() : "NULL"; }
@@ -186,9 +205,21 @@ bool enumerate(const std::vector<sim::Window *> &windows, platform::WindowCallba
 // arguments, joined as a command line.
 std::string argv_command_line;
 
+// The classic build's command line: the scenario's, in UTF-8, as the
+// system hands it over in code page 1252, and which of its bytes lost a
+// character on the way.
+std::string classic_command_line;
+std::vector<unsigned char> classic_losses;
+
 const char *raw_command_line() {
     const sim::Desktop &d = desktop();
-    return d.has_command_line ? d.command_line.c_str() : argv_command_line.c_str();
+    if (!d.has_command_line) return argv_command_line.c_str();
+    if (!d.classic || !d.utf8_titles) return d.command_line.c_str();
+    if (classic_losses.empty()) {
+        classic_command_line = sim::cp1252_of(sim::utf16_of(d.command_line, true), &classic_losses);
+        classic_losses.push_back(0);
+    }
+    return classic_command_line.c_str();
 }
 
 std::string command_line_from_args(int argc, char **argv) {
@@ -222,7 +253,10 @@ int count_from_command_line(const char *line) {
 int apply_show(sim::Window *w, int command) {
     const int was_visible = w->visible;
     switch (command) {
-    case platform::SW_HIDE: w->visible = false; break;
+    case platform::SW_HIDE:
+        w->visible = false;
+        if (w->reshows) w->reshow_at_ms = desktop().now_ms + 100;
+        break;
     case platform::SW_SHOW: w->visible = true; break;
     case platform::SW_MINIMIZE:
         if (w->placement != sim::MINIMIZED) {
@@ -248,11 +282,17 @@ namespace platform {
 
 WindowHandle FindWindowA(const char *class_name, const char *title) {
     WindowHandle found = nullptr;
+    // Titles compare as UTF-16, without regard to case; an empty title
+    // finds an untitled window.
+    const std::u16string wanted = sim::utf16_of(title, ansi_is_utf8());
     for (sim::Window *w : desktop().top) {
         if (w->gone) continue;
-        // Titles compare without regard to case; an empty title finds an
-        // untitled window.
-        if (strcasecmp(w->title.c_str(), title) == 0) {
+        const std::u16string own = wide_title_of(*w);
+        if (own.size() == wanted.size() &&
+            same_ignoring_case(reinterpret_cast<const uint16_t *>(own.data()),
+                               static_cast<int>(own.size()),
+                               reinterpret_cast<const uint16_t *>(wanted.data()),
+                               static_cast<int>(wanted.size()))) {
             found = handle_of(w);
             break;
         }
@@ -286,7 +326,9 @@ int show_window_within(WindowHandle h, int command, unsigned timeout_ms) {
 int ShowWindowAsync(WindowHandle h, int command) {
     sim::Window *w = live(h);
     last_error = w ? 0 : ERROR_INVALID_WINDOW_HANDLE;
-    // A hung window applies the command if it wakes, after this run.
+    // A hung window applies the command if it wakes, after this run; so
+    // does a stalling one, which stops handling messages inside it.
+    if (w && w->stalls) w->hung = w->wakes = true, w->stalls = false;
     if (w && w->hung) w->queued_shows.push_back(command);
     else if (w) apply_show(w, command);
     trace("ShowWindowAsync(%s, %s) = %d", name(h), show_name(command), w != nullptr);
@@ -411,80 +453,17 @@ void console_windows(WindowHandle *console, WindowHandle *terminal) {
 
 unsigned GetLastError() { return last_error; }
 
-namespace {
-
-// What Windows-1252 has at 0x80 to 0x9F (0: nothing).
-const uint16_t kWindows1252[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0, 0x017D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013,
-    0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
-
-// Bytes in the desktop's code page (UTF-8 or Windows-1252) as UTF-16.
-std::u16string utf16_of(const std::string &bytes) {
-    std::u16string out;
-    const bool utf8 = desktop().utf8_titles;
-    for (size_t i = 0; i < bytes.size();) {
-        unsigned c = static_cast<unsigned char>(bytes[i++]);
-        if (!utf8 || c < 0x80) {
-            out += static_cast<char16_t>(c >= 0x80 && c < 0xA0 && kWindows1252[c - 0x80]
-                                             ? kWindows1252[c - 0x80]
-                                             : c);
-            continue;
-        }
-        const int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        c &= 0x3F >> more;
-        for (int k = 0; k < more && i < bytes.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(bytes[i++]) & 0x3F);
-        if (c >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-    }
-    return out;
-}
-
-// Copies UTF-16 text as the system's W calls do; returns the units copied.
-int copy_utf16(const std::u16string &text, uint16_t *buffer, int size) {
-    if (size <= 0) return 0;
-    const int n = static_cast<int>(text.size()) < size - 1 ? static_cast<int>(text.size())
-                                                           : size - 1;
-    for (int i = 0; i < n; ++i) buffer[i] = text[i];
-    buffer[n] = 0;
-    return n;
-}
-
-// Upper case for the letters the scenarios use: ASCII, Latin-1, Greek and
-// Cyrillic.
-uint16_t upper(uint16_t c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
-        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F))
-        return static_cast<uint16_t>(c - 0x20);
-    if (c >= 0x450 && c <= 0x45F) return static_cast<uint16_t>(c - 0x50);
-    return c;
-}
-
-const char *const kFixtureClass = "QuillexFixtureWindow"; // as the fixture makes them
-
-std::string utf8_of(const uint16_t *text) {
-    std::string s;
-    for (; *text; ++text) s += *text < 0x80 ? static_cast<char>(*text) : '?';
-    return s;
-}
-
-} // namespace
 
 int GetWindowTextLengthW(WindowHandle h) {
     const sim::Window *w = live(h);
-    const int length = w ? static_cast<int>(utf16_of(w->title).size()) : 0;
+    const int length = w ? static_cast<int>(wide_title_of(*w).size()) : 0;
     trace("GetWindowTextLengthW(%s) = %d", name(h), length);
     return length;
 }
 
 int GetWindowTextW(WindowHandle h, uint16_t *buffer, int size) {
     const sim::Window *w = live(h);
-    const int copied = copy_utf16(w ? utf16_of(w->title) : std::u16string(), buffer, size);
+    const int copied = sim::copy_utf16(w ? wide_title_of(*w) : std::u16string(), buffer, size);
     trace("GetWindowTextW(%s, %d) = %d", name(h), size, copied);
     return copied;
 }
@@ -493,8 +472,8 @@ int GetClassNameW(WindowHandle h, uint16_t *buffer, int size) {
     const sim::Window *w = live(h);
     std::u16string name_text;
     for (const char *c = w ? kFixtureClass : ""; *c; ++c) name_text += static_cast<char16_t>(*c);
-    const int copied = copy_utf16(name_text, buffer, size);
-    trace("GetClassNameW(%s) = %s", name(h), quoted(utf8_of(buffer).c_str()).c_str());
+    const int copied = sim::copy_utf16(name_text, buffer, size);
+    trace("GetClassNameW(%s) = %s", name(h), quoted(sim::ascii_of(buffer).c_str()).c_str());
     return copied;
 }
 
@@ -502,9 +481,9 @@ unsigned window_process(WindowHandle h, uint16_t *buffer, int size) {
     const sim::Window *w = live(h);
     std::u16string program;
     for (const char *c = w ? "fixture.exe" : ""; *c; ++c) program += static_cast<char16_t>(*c);
-    copy_utf16(program, buffer, size);
+    sim::copy_utf16(program, buffer, size);
     const unsigned pid = w ? kSimulatedPid : 0;
-    trace("window_process(%s) = %u %s", name(h), pid, quoted(utf8_of(buffer).c_str()).c_str());
+    trace("window_process(%s) = %u %s", name(h), pid, quoted(sim::ascii_of(buffer).c_str()).c_str());
     return pid;
 }
 
@@ -520,6 +499,13 @@ WindowHandle window_owner(WindowHandle h) {
     }
     trace("window_owner(%s) = %s", name(h), name(owner));
     return owner;
+}
+
+int has_enabled_menu_item(WindowHandle h, unsigned id) {
+    const sim::Window *w = live(h);
+    const int has = w && w->menu_item != 0 && static_cast<unsigned>(w->menu_item) == id;
+    trace("has_enabled_menu_item(%s, %u) = %d", name(h), id, has);
+    return has;
 }
 
 int IsWindowEnabled(WindowHandle h) {
@@ -549,21 +535,21 @@ WindowHandle top_level_window(uint32_t number) {
 uint32_t handle_number(WindowHandle h) { return h ? window_of(h)->number : 0; }
 
 int ansi_to_utf16(const char *text, uint16_t *buffer, int size) {
-    const std::u16string wide_text = utf16_of(text);
+    const std::u16string wide_text = sim::utf16_of(text, ansi_is_utf8());
     if (!buffer) return static_cast<int>(wide_text.size());
-    return copy_utf16(wide_text, buffer, size);
+    return sim::copy_utf16(wide_text, buffer, size);
 }
 
 bool same_ignoring_case(const uint16_t *a, int a_length, const uint16_t *b, int b_length) {
     if (a_length != b_length) return false;
     for (int i = 0; i < a_length; ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
+        if (sim::upper(a[i]) != sim::upper(b[i])) return false;
     return true;
 }
 
 unsigned GetACP() {
     // Titles in UTF-8 are read as the UTF-8 build reads them.
-    const unsigned code_page = desktop().utf8_titles ? CP_UTF8 : 1252;
+    const unsigned code_page = ansi_is_utf8() ? CP_UTF8 : 1252;
     trace("GetACP() = %u", code_page);
     return code_page;
 }
@@ -602,7 +588,7 @@ int GetWindowTextA(WindowHandle h, char *buffer, int size) {
     int copied = 0;
     if (size > 0) {
         const sim::Window *w = live(h);
-        const std::string title = w ? w->title : std::string();
+        const std::string title = w ? ansi_title_of(*w) : std::string();
         copied = int(title.size()) < size - 1 ? int(title.size()) : size - 1;
         memcpy(buffer, title.data(), size_t(copied));
         buffer[copied] = 0;
@@ -645,6 +631,16 @@ const char *GetCommandLineA() {
     trace("GetCommandLineA() = %s", quoted(line).c_str());
     return line;
 }
+
+bool command_line_losses(unsigned char *lost) {
+    raw_command_line();
+    bool any = false;
+    for (size_t i = 0; i < classic_losses.size(); ++i) any |= (lost[i] = classic_losses[i]) != 0;
+    trace("command_line_losses() = %d", any);
+    return any;
+}
+
+void write_out_output() { fflush(stdout); }
 
 int argument_count(int argc, char **argv) {
     argv_command_line = command_line_from_args(argc, argv);

@@ -318,6 +318,14 @@ WindowHandle window_owner(WindowHandle window) {
 }
 
 int IsWindowEnabled(WindowHandle window) { return ::IsWindowEnabled(hwnd_of(window)); }
+
+int has_enabled_menu_item(WindowHandle window, unsigned id) {
+    HMENU menu = GetMenu(hwnd_of(window));
+    if (!menu) return 0;
+    // By command: submenus are searched too.
+    const UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
+    return state != static_cast<UINT>(-1) && !(state & (MF_DISABLED | MF_GRAYED | MF_POPUP));
+}
 int IsHungAppWindow(WindowHandle window) { return ::IsHungAppWindow(hwnd_of(window)); }
 
 WindowHandle top_level_window(uint32_t number) {
@@ -349,6 +357,37 @@ bool same_ignoring_case(const uint16_t *a, int a_length, const uint16_t *b, int 
 unsigned GetACP() { return ::GetACP(); }
 
 const char *GetCommandLineA() { return ::GetCommandLineA(); }
+
+bool command_line_losses(unsigned char *lost) {
+    if (::GetACP() == CP_UTF8) return false;
+    // The line as the system made it, one character at a time: a character
+    // the code page lacks comes out as its default character.
+    const wchar_t *wide_line = GetCommandLineW();
+    const char *line = ::GetCommandLineA();
+    size_t at = 0;
+    bool any = false;
+    for (const wchar_t *c = wide_line; *c;) {
+        const int units = (c[0] >= 0xD800 && c[0] < 0xDC00 && c[1] >= 0xDC00 && c[1] < 0xE000)
+                              ? 2 : 1;
+        char bytes[8];
+        BOOL defaulted = FALSE;
+        const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, c, units, bytes,
+                                          sizeof bytes, nullptr, &defaulted);
+        for (int i = 0; i < n && line[at]; ++i) lost[at++] = defaulted ? 1 : 0;
+        any |= defaulted != 0;
+        c += units;
+    }
+    // Where the two lines do not line up (a code page of two-byte
+    // characters), every byte is suspect once any character was lost.
+    if (any && line[at] != 0)
+        for (size_t i = 0; line[i]; ++i) lost[i] = 1;
+    return any;
+}
+
+void write_out_output() {
+    fflush(stdout);
+    write_out_console_output();
+}
 
 int argument_count(int argc, char **) { return argc; }
 

@@ -40,7 +40,7 @@ EXPECTATION_KEYS = ("exit", "out", "err", "call", "no-call", "received", "final"
 # What a scenario's desktop and run may say; anything else is a mistake.
 SETUP_KEYS = ("window", "child", "cmdline", "keys", "stdout", "titles", "build", "churn",
               "unordered", "wine-skip", "native-skip", "windows-skip", "seconds", "startup",
-              "calls")
+              "calls", "stderr")
 # A run of calls repeated (a wait that looks again and again) is written
 # once, then this line.
 REPEATED = "call (the %d calls above, %d times more)"
@@ -65,6 +65,11 @@ def out_lines(data: bytes, key="out"):
     """Standard output as out lines (or standard error as err lines), one per
     line the program wrote."""
     return [key + " " + escape(l) for l in re.split(rb"(?<=\n)", data) if l]
+
+
+def stderr_target(scenario):
+    """Standard error: its own pipe, or where standard output goes (2>&1)."""
+    return subprocess.STDOUT if scenario.option("stderr") == "stdout" else subprocess.PIPE
 
 
 def stdout_target(scenario):
@@ -115,8 +120,9 @@ def run_native(exe, scenario):
         target = stdout_target(scenario)
         try:
             p = subprocess.run([exe], env=env, stdout=target or subprocess.PIPE,
-                               stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=20)
-            code, stdout, stderr = p.returncode, p.stdout or b"", p.stderr
+                               stderr=stderr_target(scenario), stdin=subprocess.DEVNULL,
+                               timeout=20)
+            code, stdout, stderr = p.returncode, p.stdout or b"", p.stderr or b""
         except subprocess.TimeoutExpired as e:
             code, stdout, stderr = "timeout", e.stdout or b"", e.stderr or b""
         finally:
@@ -321,20 +327,20 @@ def run_on_host(host, build, scenario, names, tmp):
     line = with_names([scenario.option("cmdline") or ""], names)[0]
     keys = scenario_keys(scenario)
     target = stdout_target(scenario)
-    if keys:
+    title = [l.split('"')[1] for l in window_words(scenario, "console")]
+    if keys or title:
         key_file, screen, answers = (os.path.join(tmp, n) for n in ("keys", "screen", "stdin"))
         with open(key_file, "w") as f:
             f.write("".join(starter_key(k) + "\n" for k in keys) + "char 6e\n" * SPARE_ANSWERS)
         with open(answers, "wb") as f:
             f.write(b"yyyyyyyyyyyyyyyy\r\n" * 8)
-        title = [l.split('"')[1] for l in window_words(scenario, "console")]
         argv = quillex_argv(build, line, tmp, scenario.option("startup"), (key_file, screen),
                             title[0] if title else None, answers)
     else:
         argv = quillex_argv(build, line, tmp, scenario.option("startup"))
     try:
-        p = host.run(build.arch, argv, stdout=target or subprocess.PIPE, stderr=subprocess.PIPE,
-                     timeout=90)
+        p = host.run(build.arch, argv, stdout=target or subprocess.PIPE,
+                     stderr=stderr_target(scenario), timeout=90)
     finally:
         if target:
             target.close()
@@ -342,7 +348,7 @@ def run_on_host(host, build, scenario, names, tmp):
     if keys:
         shown = open(screen, "rb").read().split(b"\n")[1:] if os.path.exists(screen) else []
         echoed = printable(b"".join(shown))
-    return p.returncode, p.stdout or b"", p.stderr, echoed
+    return p.returncode, p.stdout or b"", p.stderr or b"", echoed
 
 
 def without_foreign_windows(stdout, foreign):

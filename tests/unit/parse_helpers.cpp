@@ -22,6 +22,14 @@ ParseOutcome parse_text(const char *text, SwitchTable table) {
     outcome.out = testing::internal::GetCapturedStdout();
     outcome.result = report.unknown ? report.unknown : "<null>";
     outcome.surplus = report.surplus;
+    if (report.doubts > 0) {
+        static const char *const kinds[] = {"", "dropped", "not-whole", "blank", "empty"};
+        char doubt[160];
+        snprintf(doubt, sizeof doubt, "%s /%s \"%.*s\" x%d", kinds[report.doubt],
+                 report.doubted_row, static_cast<int>(report.doubted_length), report.doubted,
+                 static_cast<int>(report.doubts));
+        outcome.doubt = doubt;
+    }
     return outcome;
 }
 

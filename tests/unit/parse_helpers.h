@@ -20,6 +20,9 @@ struct ParseOutcome {
     std::string out;
     std::string result; // text of the returned pointer, or "<null>"
     int surplus;
+    // The switches taken otherwise than typed: "" when none, else the
+    // first ("not-whole /dook \"abc\"") and, after " x", how many.
+    std::string doubt;
 };
 
 // Parses a copy of text (kept alive for the rest of the tests) as entry 1,

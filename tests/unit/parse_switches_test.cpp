@@ -153,6 +153,45 @@ TEST(ParseSwitches, AddedRowsTakeOnlyWhatTheFirstElevenLeave) {
     EXPECT_EQ(describe_options(), "title=<null> dook=1 id=1 flags=111111101");
 }
 
+// What /strict refuses is the tool's to decide; the parser tells which
+// switch a row took otherwise than it was typed, and how.
+TEST(ParseSwitches, ReportsSwitchesTakenOtherwiseThanTyped) {
+    const struct {
+        const char *text, *doubt;
+    } cases[] = {
+        // A value converts whole: up to its token's end or closing quote,
+        // and not past it.
+        {"/dook:abc", "not-whole /dook \"abc\" x1"},
+        {"/dook:", "not-whole /dook \"\" x1"},
+        {"/dook:0x10", "not-whole /dook \"0x10\" x1"},
+        {"/dook: 7", "not-whole /dook \"\" x1"},
+        {"/wait:30s", "not-whole /wait \"30s\" x1"},
+        {"/wait:7.5", "not-whole /wait \"7.5\" x1"},
+        {"/wait:\"30\"", ""},
+        {"/wait:-5 /handle:0x1002A /nowait:5 /dook /dook:7", ""},
+        // A value given to a switch that takes none.
+        {"/close:force", "dropped /close \"force\" x1"},
+        {"/s:100", "dropped /show \"100\" x1"},
+        {"/hide=", "dropped /hide \"\" x1"},
+        // A longer name without a blank selects its row as typed.
+        {"/showall /exists /listwindows", ""},
+        // A name that holds a blank, and none at all.
+        {"/exist Calc", "blank /exist \"exist calc\" x1"},
+        {"/", "empty /dook \"\" x1"},
+        {"/:5", "empty /windowname \"\" x1"},
+        {"/w:Calc /hide /dook:abc /close:x", "not-whole /dook \"abc\" x2"},
+        // Lines a careful script writes stay clean.
+        {"Calc /hide /log", ""},
+        {"/w:\"A B\" /strict /close /wait:20 /log", ""},
+        {"/strict /w:Dialog /dook:7", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        reset_options();
+        EXPECT_EQ(parse_text(c.text).doubt, c.doubt);
+    }
+}
+
 // The help request lists the first eleven rows; its summary covers them all.
 TEST(ParseSwitches, HelpListsTheFirstRowsAndSummarisesEveryRowGiven) {
     reset_options();

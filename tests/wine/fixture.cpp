@@ -19,8 +19,10 @@
 // and one that "ponders" handles messages there until STOP_FILE appears.
 // One that "saves" destroys itself in that query and sleeps behind a window
 // of its own; one that "cleans" sleeps in WM_ENDSESSION, then ends the
-// program. Windows that "appear" or "go" do so a while after START_FILE
-// appears; a "console" window is the test's own console, not made here.
+// program; one that "reshows" shows itself again 100 ms after it is hidden;
+// one with a "menu" has an item of that command id in it. Windows that
+// "appear" or "go" do so a while after START_FILE appears; a "console"
+// window is the test's own console, not made here.
 //
 // A "churn" line keeps creating and destroying other top-level windows and
 // child controls while the program runs (fixture_churn.cpp); "unordered"
@@ -120,6 +122,13 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
         sim::Window *w = model_of.count(hwnd) ? model_of[hwnd] : nullptr;
         LeaveCriticalSection(&lock);
         if (vanished_on_show(hwnd, w, message)) return 0;
+        // One that "reshows" shows itself again 100 ms after it is hidden.
+        if (w && w->reshows && message == WM_SHOWWINDOW && !wparam) SetTimer(hwnd, 1, 100, nullptr);
+        if (w && w->reshows && message == WM_TIMER && wparam == 1) {
+            KillTimer(hwnd, 1);
+            ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+            return 0;
+        }
         return DefWindowProcW(hwnd, message, wparam, lparam);
     }
     // A message sent after a post would otherwise be handled first, as sent
@@ -213,6 +222,13 @@ HWND create(sim::Window *w, HWND parent) {
         for (const auto &o : the_desktop->all)
             if (o->id == w->owner_id && hwnd_of.count(o.get())) parent = hwnd_of[o.get()];
     HWND h = create_window(w, style, parent);
+    // One item in its menu, with the scenario's command id.
+    if (w->menu_item && !w->parent) {
+        HMENU bar = CreateMenu(), items = CreatePopupMenu();
+        AppendMenuW(items, MF_STRING, static_cast<UINT_PTR>(w->menu_item), L"Item");
+        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(items), L"Menu");
+        SetMenu(h, bar);
+    }
     if (!w->parent) parent = nullptr; // owned, not a child: shown as a top-level window
     EnterCriticalSection(&lock);
     model_of[h] = w;

@@ -128,7 +128,6 @@ def answered_in_background(d):
 # after the title.
 Case = collections.namedtuple("Case", "argument prepare during holds code console more",
                               defaults=(None, lambda d: True, 0, False, ()))
-CONSOLE_TITLE = "Nightly Job"
 BATCH_CASES = {
     "wait-for-window": Case(NOTEPAD, lambda d: d.start_notepad(wait=False),
                             holds=lambda d: d.exists(NOTEPAD)),
@@ -144,7 +143,7 @@ BATCH_CASES = {
                       holds=lambda d: not d.exists(NOTEPAD)),
     "press-a-button": Case(QUESTION, lambda d: (d.start_notepad(), d.type_text(), d.ask_to_save()),
                            holds=answered_in_background),
-    "hide-console": Case(CONSOLE_TITLE, lambda d: None, console=True),
+    "hide-console": Case(None, lambda d: None, console=True),
 }
 # A title of the characters cmd.exe treats specially, and a letter beyond
 # ASCII; no window has it. Not %: Wine's cmd.exe expands a variable's value
@@ -152,18 +151,14 @@ BATCH_CASES = {
 # cmd.exe expands it once, and the recipes keep it).
 TRICKY = "Q&A | (1) ^ 100 done! café"
 # What each recipe says, and its exit code, for a window that is not there
-# (%s: the title), and the arguments it gets beside the title. A script's
-# own console is always there, and its title may not hold what cmd.exe's
-# title command cannot take.
+# (%s: the title), and the arguments it gets beside the title.
 NOT_THERE = {
     "wait-for-window": ('"%s" did not come up within 2 seconds', 1, ["2"]),
-    "hide-console": (None, 2, []),
 }
 # Those that run Quillex with /log print its own line first.
 for logged in ("hide-and-check", "close-with-deadline", "close-all"):
     NOT_THERE[logged] = ('Window not found: "%s"\r\n"%s" is not there', 1, [])
 NOT_THERE_DEFAULT = ('"%s" is not there', 1, [])
-TRICKY_CONSOLE_TITLE = "hide-console.bat: a console title cannot hold & | < > ^"
 MISSING_EXE = "%s.bat: quillex.exe is not beside this script"
 # Recipes run once more, on a desktop where they must fail, and what each
 # then prints.
@@ -244,8 +239,9 @@ def recipes(args, build, host, report):
                 case.prepare(desk)
                 if case.during:
                     meanwhile.start()
+                title = [] if case.argument is None else [case.argument]
                 code, printed = run_recipe(host, build, tmp, blocks[("batch", recipe)], recipe,
-                                           [case.argument] + list(case.more), case.console)
+                                           title + list(case.more), case.console)
                 stop.set()
                 if case.during:
                     meanwhile.join()
@@ -264,14 +260,15 @@ def recipes(args, build, host, report):
             # before it runs Quillex; for a window that is not there it says
             # so, whatever the title holds.
             message, code, more = NOT_THERE.get(recipe, NOT_THERE_DEFAULT)
-            failing = [("without a title", tmp, [], 2, "%s.bat: give the window's title" % recipe),
-                       ("without quillex.exe", bare, ["Window"], 3, MISSING_EXE % recipe),
-                       ("with a title of characters cmd.exe treats specially", tmp,
-                        [TRICKY] + more, code,
-                        message.replace("%s", TRICKY) if message else TRICKY_CONSOLE_TITLE)]
-            if message:
-                failing.append(("for a window that is not there", tmp, ["No Such Window"] +
-                                more, code, message.replace("%s", "No Such Window")))
+            failing = [("without quillex.exe", bare, ["Window"], 3, MISSING_EXE % recipe)]
+            # A recipe that names its window by a title (not its console).
+            if case.argument is not None:
+                failing += [
+                    ("without a title", tmp, [], 2, "%s.bat: give the window's title" % recipe),
+                    ("with a title of characters cmd.exe treats specially", tmp,
+                     [TRICKY] + more, code, message.replace("%s", TRICKY)),
+                    ("for a window that is not there", tmp, ["No Such Window"] + more, code,
+                     message.replace("%s", "No Such Window"))]
             for what, folder, arguments, want_code, said in failing:
                 got, printed = run_recipe(host, build, folder, script, recipe, arguments,
                                           case.console)
