@@ -202,10 +202,8 @@ int scan_switch_value_counted(const char *text, const char *format, void *const 
     // A "%n" after the row's own conversions tells how far they read.
     const size_t format_length = strlen(format);
     char *counted_format = static_cast<char *>(malloc(format_length + 3));
-    if (counted_format) {
-        memcpy(counted_format, format, format_length);
-        memcpy(counted_format + format_length, complete ? "%n" : "", complete ? 3 : 1);
-    }
+    if (counted_format)
+        snprintf(counted_format, format_length + 3, "%s%s", format, complete ? "%n" : "");
     int got = 0;
     if (ok && counted_format) {
         void *out[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
