@@ -40,11 +40,17 @@ enum : unsigned {
 enum { ERROR_ACCESS_DENIED = 5, ERROR_INVALID_WINDOW_HANDLE = 1400 };
 
 WindowHandle FindWindowA(const char *class_name, const char *title);
-// Gives the window a show command and waits at most timeout_ms for its
-// thread to carry it out. Returns 0 when that time passed first (the
-// command may still be carried out later, or never), 1 otherwise, the
-// null or an invalid window included.
-int show_window_within(WindowHandle window, int command, unsigned timeout_ms);
+// Gives the window a show command through the run's one worker, and waits
+// at most timeout_ms for the window's thread to carry it out: done (the
+// null or an invalid window included); under way when that time passed
+// first (the worker's call goes on: the command lands when the thread
+// wakes, or never); or not given, when the worker is still held by an
+// earlier call or could not be started.
+enum ShowOutcome { kShowDone, kShowUnderWay, kShowNotGiven };
+ShowOutcome show_window_within(WindowHandle window, int command, unsigned timeout_ms);
+// Whether the worker's call to this window is still under way: a command
+// handed over now could land before that one.
+int show_under_way(WindowHandle window);
 // Hands the show command to the window's own thread and returns at once,
 // without waiting for that thread to apply it; 0 when it could not be
 // handed over (GetLastError says why).
@@ -104,7 +110,8 @@ void console_windows(WindowHandle *console, WindowHandle *terminal);
 
 // Titles, class and program names whole, as UTF-16, for matching and for
 // the JSON listing: each returns the number of units copied (at most
-// size - 1; the text is cut there) and ends the text with 0.
+// size - 1; the text is cut there) and ends the text with 0. A title that
+// could not be read gives 0 with GetLastError telling why (0: it is empty).
 int GetWindowTextLengthW(WindowHandle window);
 int GetWindowTextW(WindowHandle window, uint16_t *buffer, int size);
 int GetClassNameW(WindowHandle window, uint16_t *buffer, int size);
@@ -124,10 +131,12 @@ int IsHungAppWindow(WindowHandle window);
 WindowHandle top_level_window(uint32_t number);
 uint32_t handle_number(WindowHandle window);
 // Text in the ANSI code page as UTF-16; the number of units, 0 ending it
-// (without a buffer: the number of units it needs, the 0 not counted).
+// (without a buffer: the number of units it needs, the 0 not counted); -1
+// when it could not be converted.
 int ansi_to_utf16(const char *text, uint16_t *buffer, int size);
 // Whether two UTF-16 texts are the same but for case, as the system
-// compares titles.
+// compares titles (a comparison the system cannot make is made unit by
+// unit).
 bool same_ignoring_case(const uint16_t *a, int a_length, const uint16_t *b, int b_length);
 
 // The ANSI code page that titles are read in (65001: UTF-8).

@@ -12,19 +12,18 @@ namespace {
 // a close that asks nothing is no close at all.
 enum : unsigned { kLeastLookMs = 50 };
 
-// Hands the command over, to be applied when the window's thread next
-// looks at its messages; says so when even that could not be done.
-void hand_over_show(WindowHandle window, int command) {
-    if (!ShowWindowAsync(window, command))
-        complain("the show command could not be handed to the window (error %u); it was not "
-                 "carried out\n", GetLastError());
-}
-
 } // namespace
 
-bool show_window(WindowHandle window, int command, bool handed_over) {
+ShowResult show_window(WindowHandle window, const char *title, int command, bool hand_over_now) {
     // The null handle is nobody's window: the call returns at once.
-    if (!window) return show_window_within(window, command, 0), false;
+    if (!window) return show_window_within(window, command, 0), kShowCarriedOut;
+    // The run's one worker may still be in a call to this window that
+    // timed out: a command handed over now could land before that one.
+    if (show_under_way(window)) {
+        complain("a show command was not given to %s: its window has not yet carried out the "
+                 "one before\n", title);
+        return kShowDropped;
+    }
     // A script that checks the window right after Quillex ends sees the
     // change, so the command is carried out while Quillex waits; but the
     // window's own thread carries it out, and one that stops handling
@@ -33,11 +32,16 @@ bool show_window(WindowHandle window, int command, bool handed_over) {
     // so does every window once the deadline has passed.
     unsigned bound = kHungBoundMs;
     if (has_deadline() && deadline_left_ms() < bound) bound = deadline_left_ms();
-    if (bound == 0) handed_over = true;
-    if (!handed_over && judged_hung(window)) handed_over = true;
-    if (!handed_over && show_window_within(window, command, bound)) return false;
-    hand_over_show(window, command);
-    return true;
+    if (!hand_over_now && bound > 0 && !judged_hung(window)) {
+        const ShowOutcome outcome = show_window_within(window, command, bound);
+        if (outcome == kShowDone) return kShowCarriedOut;
+        // Timed out, the call goes on: the command lands when the window wakes.
+        if (outcome == kShowUnderWay) return kShowHandedOver;
+    }
+    if (ShowWindowAsync(window, command)) return kShowHandedOver;
+    complain("the show command could not be handed to %s (error %u); it was not carried out\n",
+             title, GetLastError());
+    return kShowDropped;
 }
 
 SendOutcome send_for_answer(WindowHandle window, unsigned message, uintptr_t wparam,

@@ -92,15 +92,18 @@ bool lasted(const Target &t, Effect effect) {
     return false;
 }
 
-// An exact title names one window to act on, but a script means the title:
-// other windows of that title that did not come along make the run fail.
-bool title_held(const Target &t, Effect effect) {
-    const int others = other_windows_titled(t.typed, t.window, effect);
+// An exact title names one window to act on, but a script means the title;
+// /all means every window that matches. Others that did not come along
+// (or that the search could not see) make the run fail.
+bool title_held(const Targets &targets, Effect effect) {
+    if (effect == kNoEffect) return true;
+    const int others = other_windows_titled(targets, effect);
     if (others == 0) return true;
     char what[96];
-    snprintf(what, sizeof what, "%d more window%s of this title %s %s", others,
-             others == 1 ? "" : "s", others == 1 ? "is" : "are", failure_text(effect));
-    report_not_done(action_of(effect), t, what);
+    snprintf(what, sizeof what, "%d more window%s %s %s %s", others, others == 1 ? "" : "s",
+             options.like ? "matching it" : "of this title", others == 1 ? "is" : "are",
+             failure_text(effect));
+    report_not_done(action_of(effect), targets.list[0], what);
     return false;
 }
 
@@ -169,11 +172,14 @@ bool effects_held(const Targets &targets, unsigned last_action_at) {
         held &= lasted(targets.list[i], targets.list[i].placed);
         held &= lasted(targets.list[i], targets.list[i].shown);
     }
-    const Target &first = targets.list[0];
-    if (first.typed && first.window && !o.like && !o.all && !o.handle && !o.console) {
-        if (o.minimize) held &= title_held(first, kMinimized);
-        if (o.close) held &= title_held(first, kClosed);
-        if (o.hide) held &= title_held(first, kHidden);
+    // The last effect asked of each property: /show and /restore are judged
+    // on the window acted on, but for /all, whose promise is every window.
+    if (o.windowname && !o.handle && !o.console && (o.all || !o.like)) {
+        held &= title_held(targets, o.restore ? (o.all ? kRestored : kNoEffect)
+                                    : o.minimize ? kMinimized : kNoEffect);
+        if (o.close) held &= title_held(targets, kClosed);
+        held &= title_held(targets, o.show ? (o.all ? kShown : kNoEffect)
+                                    : o.hide ? kHidden : kNoEffect);
     }
     return held;
 }

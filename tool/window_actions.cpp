@@ -46,20 +46,30 @@ void hand_over_quit_and_close(WindowHandle window) {
 // (already reported).
 enum Carried { kCarriedOut, kHandedOver, kNotDone };
 
-Carried carried(bool handed_over) { return handed_over ? kHandedOver : kCarriedOut; }
+Carried carried(ShowResult shown) {
+    return shown == kShowCarriedOut ? kCarriedOut : shown == kShowHandedOver ? kHandedOver
+                                                                               : kNotDone;
+}
+
+// One show command, with its log line whatever became of it.
+Carried show_command(const Target &t, int command, const char *logged) {
+    const ShowResult shown = show_window(t.window, title_of(t), command, false);
+    if (options.log) printf(logged, title_of(t));
+    return carried(shown);
+}
 
 Carried minimize(const Target &t) {
-    const bool handed_over = show_window(t.window, SW_MINIMIZE,
-                                         show_window(t.window, SW_RESTORE, false));
+    const ShowResult restored = show_window(t.window, title_of(t), SW_RESTORE, false);
+    ShowResult shown = kShowDropped;
+    if (restored != kShowDropped)
+        shown = show_window(t.window, title_of(t), SW_MINIMIZE, restored == kShowHandedOver);
     if (options.log) printf("minimized window: %s\n", title_of(t));
-    return carried(handed_over);
+    return carried(shown);
 }
 
-Carried restore(const Target &t) {
-    const bool handed_over = show_window(t.window, SW_RESTORE, false);
-    if (options.log) printf("Restored window: %s\n", title_of(t));
-    return carried(handed_over);
-}
+Carried restore(const Target &t) { return show_command(t, SW_RESTORE, "Restored window: %s\n"); }
+Carried hide(const Target &t) { return show_command(t, SW_HIDE, "Hidden window: %s\n"); }
+Carried show(const Target &t) { return show_command(t, SW_SHOW, "Shown window: %s\n"); }
 
 Carried close(const Target &t) {
     const WindowHandle w = t.window;
@@ -91,18 +101,6 @@ Carried dook(const Target &t) {
     if (posted || !o.strict || !t.window) return kCarriedOut;
     report_not_done("dook", t, window_gone(t) ? "the window is gone" : "could not be posted");
     return kNotDone;
-}
-
-Carried hide(const Target &t) {
-    const bool handed_over = show_window(t.window, SW_HIDE, false);
-    if (options.log) printf("Hidden window: %s\n", title_of(t));
-    return carried(handed_over);
-}
-
-Carried show(const Target &t) {
-    const bool handed_over = show_window(t.window, SW_SHOW, false);
-    if (options.log) printf("Shown window: %s\n", title_of(t));
-    return carried(handed_over);
 }
 
 // Which of Quillex's own windows an action leaves alone: hiding or
@@ -246,5 +244,6 @@ int run_window_actions() {
     Targets targets = find_targets();
     const int code = run_on(targets);
     free(targets.list);
-    return code;
+    // A search that could not look at every window promises nothing.
+    return options.strict && code == 0 && search_failed() ? kExitNotDone : code;
 }

@@ -16,25 +16,7 @@ int objects = 0;
 
 void begin_object() { fputs(objects++ ? ",\n{" : "[\n{", stdout); }
 
-void print_string(const uint16_t *text, int length) {
-    putchar('"');
-    for (int i = 0; i < length; ++i) {
-        const unsigned c = text[i];
-        switch (c) {
-        case '"': fputs("\\\"", stdout); break;
-        case '\\': fputs("\\\\", stdout); break;
-        case '\b': fputs("\\b", stdout); break;
-        case '\f': fputs("\\f", stdout); break;
-        case '\n': fputs("\\n", stdout); break;
-        case '\r': fputs("\\r", stdout); break;
-        case '\t': fputs("\\t", stdout); break;
-        default:
-            if (c >= 0x20 && c <= 0x7E) putchar(static_cast<int>(c));
-            else printf("\\u%04x", c);
-        }
-    }
-    putchar('"');
-}
+void print_string(const uint16_t *text, int length) { print_json_string(stdout, text, length); }
 
 int length_of(const uint16_t *text) {
     int length = 0;
@@ -53,9 +35,9 @@ const char *boolean(int value) { return value ? "true" : "false"; }
 // what top-level windows and children have in common.
 void print_class_title_states(WindowHandle window) {
     uint16_t name[kNameSize];
-    GetClassNameW(window, name, kNameSize);
+    const int name_length = GetClassNameW(window, name, kNameSize);
     fputs(",\"class\":", stdout);
-    print_string(name, length_of(name));
+    print_string(name, name_length);
     const WideText title = wide_title(window);
     fputs(",\"title\":", stdout);
     print_string(title.text, title.length);

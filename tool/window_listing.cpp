@@ -14,9 +14,9 @@ bool interrupted = false;
 
 // Answers the question that ends the window's line with a key press; false
 // when it was answered with Ctrl+C.
-bool answer_question(WindowHandle window, int command) {
+bool answer_question(WindowHandle window, const char *title, int command) {
     const int key = read_console_key();
-    if (key == 'Y' || key == 'y') show_window(window, command, false);
+    if (key == 'Y' || key == 'y') show_window(window, title, command, false);
     if (key == kCtrlC) {
         printf("^C - Exit\r\n");
         interrupted = true;
@@ -50,8 +50,8 @@ int list_top_window(WindowHandle window, intptr_t list_children) {
                iconic ? " - Iconized" : zoomed ? " - Maximized" : "",
                visible ? "" : " - Hidden",
                ask_show ? ". Do Show? (y/n):" : ask_hide ? ". Do Hide? (y/n):" : "\n");
-        if (ask_show && !answer_question(window, SW_SHOW)) return 0;
-        if (ask_hide && !answer_question(window, SW_HIDE)) return 0;
+        if (ask_show && !answer_question(window, title, SW_SHOW)) return 0;
+        if (ask_hide && !answer_question(window, title, SW_HIDE)) return 0;
     }
     if (list_children) EnumChildWindows(window, list_child_window, 0);
     return 1;

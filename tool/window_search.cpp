@@ -14,6 +14,15 @@ bool title_lost = false;
 
 namespace {
 
+bool incomplete = false;
+
+// A look at the windows that could not be made: said once, and remembered.
+void search_incomplete(const char *what) {
+    if (!incomplete) complain("%s (error %u): not every window could be looked at\n", what,
+                              GetLastError());
+    incomplete = true;
+}
+
 struct OwnConsole {
     bool known;
     WindowHandle console, terminal;
@@ -29,40 +38,6 @@ const OwnConsole &own_console() {
     return own;
 }
 
-// The units of the character at i: a surrogate pair is one character.
-int char_units(const uint16_t *text, int length, int i) {
-    return text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < length ? 2 : 1;
-}
-
-// Whether the title matches the pattern: "*" any run of characters, "?"
-// one character, any other character itself but for case. Backtracks to
-// the last "*" only, which is enough for a pattern over a whole text.
-bool matches(const WideText &pattern, const WideText &title) {
-    const uint16_t *p = pattern.text, *t = title.text;
-    int pi = 0, ti = 0, star = -1, resume = 0;
-    while (ti < title.length) {
-        if (pi < pattern.length && p[pi] == '*') {
-            star = pi++;
-            resume = ti;
-            continue;
-        }
-        if (pi < pattern.length) {
-            const int pn = char_units(p, pattern.length, pi), tn = char_units(t, title.length, ti);
-            if (p[pi] == '?' || same_ignoring_case(p + pi, pn, t + ti, tn)) {
-                pi += p[pi] == '?' ? 1 : pn;
-                ti += tn;
-                continue;
-            }
-        }
-        if (star < 0) return false;
-        pi = star + 1;
-        resume += char_units(t, title.length, resume);
-        ti = resume;
-    }
-    while (pi < pattern.length && p[pi] == '*') ++pi;
-    return pi == pattern.length;
-}
-
 // What a window's title must be: the typed title whole, but for case, or
 // the pattern with /like. Never an empty title.
 struct Wanted {
@@ -72,8 +47,10 @@ struct Wanted {
 
 bool title_fits(WindowHandle window, const Wanted &wanted) {
     const WideText title = wide_title(window);
-    const bool fits = title.length > 0 &&
-                      (wanted.pattern ? matches(wanted.title, title)
+    if (title.length < 0) search_incomplete("a window's title could not be read");
+    const bool fits = title.length > 0 && wanted.title.length > 0 &&
+                      (wanted.pattern ? title_matches(wanted.title.text, wanted.title.length, title.text,
+                                                      title.length)
                                       : same_ignoring_case(title.text, title.length,
                                                            wanted.title.text, wanted.title.length));
     free(title.text);
@@ -97,15 +74,27 @@ Target target_of(WindowHandle window, bool own_title) {
 struct Collection {
     const Wanted *wanted;
     bool every;
+    bool stopped; // by the walk itself, at the first match
     Targets found;
 };
+
+// Whether the window is one the system draws in place of a hung program's
+// window ("Not Responding"): acting on it acts on that program through the
+// system.
+bool is_ghost(WindowHandle window) {
+    static const uint16_t kGhost[] = {'G', 'h', 'o', 's', 't'};
+    uint16_t name[8];
+    const int length = GetClassNameW(window, name, 8);
+    return same_ignoring_case(name, length, kGhost, 5);
+}
 
 int collect(WindowHandle window, intptr_t value) {
     // The enumeration hands back the collection it was given.
     Collection &c = *reinterpret_cast<Collection *>(value); // NOLINT(performance-no-int-to-ptr)
-    // Quillex's own console and its terminal are never among the matches:
-    // cmd.exe puts the running command line in its console's title.
-    if (!title_fits(window, *c.wanted) || is_own_console(window)) return 1;
+    // Quillex's own console and its terminal are never among the matches
+    // (cmd.exe puts the running command line in its console's title), nor
+    // the system's stand-ins for hung windows.
+    if (!title_fits(window, *c.wanted) || is_own_console(window) || is_ghost(window)) return 1;
     const Target t = target_of(window, true);
     if (!t.window) return 1;
     Target *grown = static_cast<Target *>(
@@ -113,6 +102,7 @@ int collect(WindowHandle window, intptr_t value) {
     if (!grown) return 0;
     c.found.list = grown;
     c.found.list[c.found.count++] = t;
+    c.stopped = !c.every;
     return c.every;
 }
 
@@ -124,37 +114,6 @@ Targets single(const Target &t) {
 }
 
 } // namespace
-
-int read_title(WindowHandle window, char *title) {
-    int copied = GetWindowTextA(window, title, kTitleSize);
-    // A UTF-8 title longer than the buffer may be cut inside a character:
-    // the bytes of that last, incomplete character are dropped.
-    if (copied < kTitleSize - 1 || GetACP() != CP_UTF8) return copied;
-    int start = copied;
-    while (start > 0 && (static_cast<unsigned char>(title[start - 1]) & 0xC0) == 0x80) --start;
-    if (start == 0) return copied;
-    const unsigned char lead = static_cast<unsigned char>(title[start - 1]);
-    const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    if (copied - (start - 1) < length) {
-        copied = start - 1;
-        title[copied] = 0;
-    }
-    return copied;
-}
-
-WideText wide_title(WindowHandle window) {
-    const int length = GetWindowTextLengthW(window);
-    WideText t = {static_cast<uint16_t *>(malloc(sizeof(uint16_t) * (length + 1u))), 0};
-    if (t.text) t.length = GetWindowTextW(window, t.text, length + 1);
-    return t;
-}
-
-WideText wide_text(const char *text) {
-    const int length = ansi_to_utf16(text, nullptr, 0);
-    WideText t = {static_cast<uint16_t *>(malloc(sizeof(uint16_t) * (length + 1u))), 0};
-    if (t.text) t.length = ansi_to_utf16(text, t.text, length + 1);
-    return t;
-}
 
 Targets find_targets() {
     const WindowToolOptions &o = options;
@@ -173,7 +132,8 @@ Targets find_targets() {
 
     Wanted wanted = {{nullptr, 0}, o.like != 0};
     if (o.windowname) wanted.title = wide_text(o.windowname);
-    Collection c = {&wanted, o.all != 0, {nullptr, 0, true}};
+    if (wanted.title.length < 0) search_incomplete("the title could not be converted");
+    Collection c = {&wanted, o.all != 0, false, {nullptr, 0, true}};
     if (o.handle) {
         WindowHandle window = top_level_window(o.handle_number);
         if (window && o.windowname && !title_fits(window, wanted)) window = nullptr;
@@ -184,7 +144,9 @@ Targets find_targets() {
     } else {
         // A pattern that lost characters on its way here would match
         // windows that were never meant: "?" stands for any character.
-        if (!(o.like && title_lost)) EnumWindows(collect, reinterpret_cast<intptr_t>(&c));
+        if (!(o.like && title_lost) && !EnumWindows(collect, reinterpret_cast<intptr_t>(&c)) &&
+            !c.stopped)
+            search_incomplete("the windows could not be listed");
         if (!c.found.count) c.found = single(target_of(nullptr, false));
     }
     free(wanted.title.text);
@@ -206,18 +168,29 @@ namespace {
 
 struct TitleCount {
     Wanted wanted;
-    WindowHandle except;
+    const Targets *except;
     Effect still;
     int count;
 };
 
+// Whether the window is not yet as the effect would have it.
+bool still_as_it_was(WindowHandle window, Effect effect) {
+    switch (effect) {
+    case kHidden: return IsWindowVisible(window) != 0;
+    case kShown: return !IsWindowVisible(window);
+    case kMinimized: return IsWindowVisible(window) && !IsIconic(window);
+    case kRestored: return IsIconic(window) != 0;
+    default: return true;
+    }
+}
+
 int count_titled(WindowHandle window, intptr_t value) {
     // The enumeration hands back the count it was given.
     TitleCount &c = *reinterpret_cast<TitleCount *>(value); // NOLINT(performance-no-int-to-ptr)
-    if (window == c.except || is_own_console(window) || !title_fits(window, c.wanted)) return 1;
-    const bool counts = c.still == kClosed ||
-                        (IsWindowVisible(window) && (c.still == kHidden || !IsIconic(window)));
-    c.count += counts;
+    for (int i = 0; i < c.except->count; ++i)
+        if (window == c.except->list[i].window) return 1;
+    if (is_own_console(window) || is_ghost(window) || !title_fits(window, c.wanted)) return 1;
+    c.count += still_as_it_was(window, c.still);
     return 1;
 }
 
@@ -235,9 +208,11 @@ int find_control(WindowHandle window, intptr_t value) {
 
 } // namespace
 
-int other_windows_titled(const char *title, WindowHandle except, Effect still) {
-    TitleCount c = {{wide_text(title), false}, except, still, 0};
-    EnumWindows(count_titled, reinterpret_cast<intptr_t>(&c));
+int other_windows_titled(const Targets &except, Effect still) {
+    TitleCount c = {{wide_text(options.windowname), options.like != 0}, &except, still, 0};
+    if (c.wanted.title.length < 0) search_incomplete("the title could not be converted");
+    if (!EnumWindows(count_titled, reinterpret_cast<intptr_t>(&c)))
+        search_incomplete("the windows could not be listed");
     free(c.wanted.title.text);
     return c.count;
 }
@@ -251,6 +226,11 @@ bool can_press(WindowHandle window, int32_t id) {
 }
 
 bool window_gone(const Target &t) {
-    const unsigned thread = window_thread(t.window);
+    unsigned thread = window_thread(t.window);
+    // A window without a thread is gone; read twice, so that no single read
+    // that failed makes a close or /gone a success.
+    if (thread == 0) thread = window_thread(t.window);
     return thread == 0 || (t.thread != 0 && thread != t.thread);
 }
+
+bool search_failed() { return incomplete; }

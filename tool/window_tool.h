@@ -2,6 +2,7 @@
 #pragma once
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include "platform.h"
 #include "switches.h"
@@ -106,10 +107,12 @@ int read_title(platform::WindowHandle window, char *title);
 bool is_own_console(platform::WindowHandle window);
 bool is_own_terminal(platform::WindowHandle window);
 bool console_in_terminal();
-// The top-level windows other than the one given whose title is the title
-// (but for case), and that are visible (kHidden), visible and not
-// minimized (kMinimized), or there at all (kClosed).
-int other_windows_titled(const char *title, platform::WindowHandle except, Effect still);
+// The top-level windows of the title (or pattern) given, but for those
+// acted on, that are not yet as the effect would have them: visible
+// (kHidden), hidden (kShown), visible and not minimized (kMinimized),
+// minimized (kRestored), or there at all (kClosed).
+struct Targets;
+int other_windows_titled(const Targets &except, Effect still);
 // Whether the window has a descendant control with the id, enabled, or an
 // enabled item with that id in its menu: something a command can press.
 bool can_press(platform::WindowHandle window, int32_t id);
@@ -152,10 +155,14 @@ platform::SendOutcome send_for_answer(platform::WindowHandle window, unsigned me
                                       uintptr_t wparam, Patience patience, uintptr_t *answer);
 
 // Gives the window a show command and waits, boundedly, until it is carried
-// out. A window that is hung, or does not carry it out in time, or one
-// whose earlier command was handed over (handed_over), gets it handed over
-// to apply when it wakes. Returns whether it was handed over.
-bool show_window(platform::WindowHandle window, int command, bool handed_over);
+// out. A window that is hung, or does not carry it out in time, or whose
+// earlier command was handed over (hand_over_now), gets it to apply when it
+// wakes; one whose earlier command is still under way gets none, with a
+// line on standard error (title names it), so that two commands never land
+// in either order.
+enum ShowResult { kShowCarriedOut, kShowHandedOver, kShowDropped };
+ShowResult show_window(platform::WindowHandle window, const char *title, int command,
+                       bool hand_over_now);
 
 // Listing callbacks handed to the window enumerations. The top-level one
 // stops the enumeration when a question is answered with Ctrl+C.
@@ -170,12 +177,24 @@ int json_top_window(platform::WindowHandle window, intptr_t list_children);
 int json_child_window(platform::WindowHandle window, intptr_t parent);
 // Ends the array begun by the first object.
 void end_json_listing();
+// Writes UTF-16 text as one JSON string, in ASCII.
+void print_json_string(FILE *out, const uint16_t *text, int length);
 
 // Text as UTF-16 in memory of its own (malloc), 0 ending it, with its
-// length; a window's whole title likewise. Free the text when done.
+// length; a window's whole title likewise. Free the text when done. A
+// length of -1 tells that it could not be read or converted.
 struct WideText {
     uint16_t *text;
     int length;
 };
 WideText wide_title(platform::WindowHandle window);
 WideText wide_text(const char *text);
+// Whether the title matches the pattern of /like: "*" any run of
+// characters, "?" one character (a surrogate pair, or a lone half of one,
+// is one), any other character itself but for case.
+bool title_matches(const uint16_t *pattern, int pattern_length, const uint16_t *title,
+                   int title_length);
+// Whether a search could not look at every window (a title that could not
+// be read, an enumeration that failed): said on standard error where it
+// happened, and under /strict no success.
+bool search_failed();

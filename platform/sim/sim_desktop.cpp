@@ -75,6 +75,7 @@ bool apply_attribute(Window &w, const std::string &a) {
     else if (a == "closes") w.closes = true;
     else if (a.compare(0, 5, "menu=") == 0) w.menu_item = atoi(a.c_str() + 5);
     else if (a == "reshows") w.reshows = true;
+    else if (a.compare(0, 6, "class=") == 0) w.class_name = a.substr(6);
     else if (a.compare(0, 6, "owner=") == 0) w.owner_id = a.substr(6);
     else if (a == "terminal") w.terminal = true;
     else if (a == "vanishes") w.vanishes = true;

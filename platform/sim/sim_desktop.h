@@ -16,6 +16,7 @@ enum Placement { NORMAL, MINIMIZED, MAXIMIZED };
 struct Window {
     std::string id;    // the scenario's name for it, used in the trace
     std::string title;
+    std::string class_name = "QuillexFixtureWindow"; // as the fixture makes them
     bool visible = true;
     Placement placement = NORMAL;
     bool restore_maximized = false; // a minimized window that was maximized

@@ -12,8 +12,15 @@
 #include "platform.h"
 #include "sim_desktop.h"
 #include "sim_text.h"
+#include "sim_trace.h"
+
+using sim::fails_now;
+using sim::trace;
 
 namespace {
+
+// What a call failed on purpose leaves for GetLastError.
+const unsigned kInjectedError = platform::ERROR_ACCESS_DENIED;
 
 // Windows has no SIGPIPE: a write to a closed pipe fails with an error that
 // the program sees. The simulated desktop behaves the same.
@@ -32,27 +39,6 @@ sim::Desktop &desktop() {
         }
     }
     return *d;
-}
-
-FILE *trace_file() {
-    static FILE *f = nullptr;
-    static bool opened = false;
-    if (!opened) {
-        opened = true;
-        if (const char *path = getenv("QUILLEX_SIM_TRACE")) f = fopen(path, "w");
-    }
-    return f;
-}
-
-void trace(const char *format, ...) {
-    FILE *f = trace_file();
-    if (!f) return;
-    va_list args;
-    va_start(args, format);
-    vfprintf(f, format, args); // NOLINT(clang-analyzer-valist.Uninitialized): started above
-    va_end(args);
-    fputc('\n', f);
-    fflush(f);
 }
 
 // The virtual clock moves only when the program waits; windows come and go
@@ -81,8 +67,6 @@ sim::Window *window_of(platform::WindowHandle h) { return reinterpret_cast<sim::
 platform::WindowHandle handle_of(sim::Window *w) {
     return reinterpret_cast<platform::WindowHandle>(w);
 }
-
-const char *const kFixtureClass = "QuillexFixtureWindow"; // as the fixture makes them
 
 // The code page the program reads text in: UTF-8 where the scenario's
 // titles are, but for the classic build, which reads them in 1252.
@@ -282,30 +266,34 @@ namespace platform {
 
 WindowHandle FindWindowA(const char *class_name, const char *title) {
     WindowHandle found = nullptr;
+    const bool fails = fails_now();
     // Titles compare as UTF-16, without regard to case; an empty title
     // finds an untitled window.
     const std::u16string wanted = sim::utf16_of(title, ansi_is_utf8());
     for (sim::Window *w : desktop().top) {
-        if (w->gone) continue;
+        if (w->gone || fails) continue;
         const std::u16string own = wide_title_of(*w);
-        if (own.size() == wanted.size() &&
-            same_ignoring_case(reinterpret_cast<const uint16_t *>(own.data()),
-                               static_cast<int>(own.size()),
-                               reinterpret_cast<const uint16_t *>(wanted.data()),
-                               static_cast<int>(wanted.size()))) {
+        if (sim::same_but_case(own, wanted)) {
             found = handle_of(w);
             break;
         }
     }
+    if (fails) last_error = kInjectedError;
     trace("FindWindowA(%s, %s) = %s", class_name ? quoted(class_name).c_str() : "NULL",
           quoted(title).c_str(), name(found));
     return found;
 }
 
-int show_window_within(WindowHandle h, int command, unsigned timeout_ms) {
+// The window whose call the worker is still in, for the rest of the run
+// (its thread stopped handling messages inside it).
+const sim::Window *under_way = nullptr;
+
+ShowOutcome show_window_within(WindowHandle h, int command, unsigned timeout_ms) {
     sim::Window *w = live(h);
-    int done = 1;
-    if (w && (w->hung || w->stalls)) {
+    ShowOutcome outcome = kShowDone;
+    if (fails_now() || (under_way && w)) {
+        outcome = kShowNotGiven; // the worker could not be started, or is held
+    } else if (w && (w->hung || w->stalls)) {
         // Its thread does not carry the command out, or stops handling
         // messages while it does (for the rest of the run): it is carried
         // out only if the thread wakes.
@@ -313,23 +301,35 @@ int show_window_within(WindowHandle h, int command, unsigned timeout_ms) {
         w->stalls = false;
         w->queued_shows.push_back(command);
         advance(timeout_ms);
-        done = 0;
+        under_way = w;
+        outcome = kShowUnderWay;
     } else if (w && w->vanishes) {
         destroy(w); // while it handles the command's first message
     } else if (w) {
         apply_show(w, command);
     }
-    trace("show_window_within(%s, %s, %u ms) = %d", name(h), show_name(command), timeout_ms, done);
-    return done;
+    static const char *const outcomes[] = {"done", "under way", "not given"};
+    trace("show_window_within(%s, %s, %u ms) = %s", name(h), show_name(command), timeout_ms,
+          outcomes[outcome]);
+    return outcome;
+}
+
+int show_under_way(WindowHandle h) {
+    const int busy = h && window_of(h) == under_way;
+    fails_now(false);
+    trace("show_under_way(%s) = %d", name(h), busy);
+    return busy;
 }
 
 int ShowWindowAsync(WindowHandle h, int command) {
     sim::Window *w = live(h);
     last_error = w ? 0 : ERROR_INVALID_WINDOW_HANDLE;
+    if (fails_now()) w = nullptr, last_error = kInjectedError;
     // A hung window applies the command if it wakes, after this run; so
     // does a stalling one, which stops handling messages inside it.
     if (w && w->stalls) w->hung = w->wakes = true, w->stalls = false;
     if (w && w->hung) w->queued_shows.push_back(command);
+    else if (w && w->vanishes) destroy(w); // while it handles the command
     else if (w) apply_show(w, command);
     trace("ShowWindowAsync(%s, %s) = %d", name(h), show_name(command), w != nullptr);
     return w != nullptr;
@@ -393,7 +393,8 @@ SendOutcome deliver(sim::Window *w, unsigned message, uintptr_t wparam, const An
 SendOutcome send_awaiting_answer(WindowHandle h, unsigned message, uintptr_t wparam,
                                  const AnswerWait &wait, uintptr_t *answer) {
     uintptr_t a = 0;
-    const SendOutcome outcome = deliver(live(h), message, wparam, wait, &a);
+    // A send that fails at once is one the window's program refused.
+    const SendOutcome outcome = fails_now() ? kRefused : deliver(live(h), message, wparam, wait, &a);
     static const char *const outcomes[] = {"answered", "gone", "refused", "unanswered"};
     std::string result = outcomes[outcome];
     if (outcome == kAnswered) {
@@ -410,6 +411,7 @@ SendOutcome send_awaiting_answer(WindowHandle h, unsigned message, uintptr_t wpa
 int SendNotifyMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lparam) {
     sim::Window *w = live(h);
     last_error = !w ? ERROR_INVALID_WINDOW_HANDLE : w->refuses ? ERROR_ACCESS_DENIED : 0;
+    if (fails_now()) last_error = kInjectedError;
     if (!last_error) {
         if (w->hung) hand_over(w, message, wparam, lparam);
         else receive(w, message, wparam, lparam);
@@ -422,6 +424,7 @@ int SendNotifyMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intpt
 int stays_hung(WindowHandle h) {
     const sim::Window *w = live(h);
     const int hung = w && w->hung;
+    fails_now(false);
     if (hung) advance(kHungConfirmMs);
     trace("stays_hung(%s) = %d", name(h), hung);
     return hung;
@@ -429,21 +432,28 @@ int stays_hung(WindowHandle h) {
 
 unsigned window_thread(WindowHandle h) {
     const sim::Window *w = live(h);
-    const unsigned thread = w ? w->thread : 0;
+    const unsigned thread = w && !fails_now() ? w->thread : 0;
     trace("window_thread(%s) = %u", name(h), thread);
     return thread;
 }
 
-// Reading the clock changes nothing: it leaves no trace line.
-unsigned tick_ms() { return desktop().now_ms; }
+// Reading the clock changes nothing: it leaves no trace line, but for the
+// call counted as the one to fail.
+unsigned tick_ms() {
+    if (fails_now(false)) trace("tick_ms() = %u", desktop().now_ms);
+    return desktop().now_ms;
+}
 
 void sleep_ms(unsigned ms) {
+    fails_now(false);
     trace("sleep_ms(%u)", ms);
     advance(ms);
 }
 
 void console_windows(WindowHandle *console, WindowHandle *terminal) {
     *console = *terminal = nullptr;
+    // GetConsoleWindow and GetAncestor have no failure of their own.
+    fails_now(false);
     for (sim::Window *w : desktop().top) {
         if (w->console) *console = handle_of(w);
         if (w->terminal) *terminal = handle_of(w);
@@ -451,19 +461,27 @@ void console_windows(WindowHandle *console, WindowHandle *terminal) {
     trace("console_windows() = %s %s", name(*console), name(*terminal));
 }
 
-unsigned GetLastError() { return last_error; }
+unsigned GetLastError() {
+    fails_now(false);
+    return last_error;
+}
 
 
 int GetWindowTextLengthW(WindowHandle h) {
     const sim::Window *w = live(h);
-    const int length = w ? static_cast<int>(wide_title_of(*w).size()) : 0;
+    const bool fails = fails_now();
+    const int length = w && !fails ? static_cast<int>(wide_title_of(*w).size()) : 0;
+    last_error = fails ? kInjectedError : w ? 0 : ERROR_INVALID_WINDOW_HANDLE;
     trace("GetWindowTextLengthW(%s) = %d", name(h), length);
     return length;
 }
 
 int GetWindowTextW(WindowHandle h, uint16_t *buffer, int size) {
     const sim::Window *w = live(h);
-    const int copied = sim::copy_utf16(w ? wide_title_of(*w) : std::u16string(), buffer, size);
+    int copied = 0;
+    last_error = w ? 0 : ERROR_INVALID_WINDOW_HANDLE;
+    if (fails_now()) sim::fill_unfilled(buffer, size), last_error = kInjectedError;
+    else copied = sim::copy_utf16(w ? wide_title_of(*w) : std::u16string(), buffer, size);
     trace("GetWindowTextW(%s, %d) = %d", name(h), size, copied);
     return copied;
 }
@@ -471,14 +489,20 @@ int GetWindowTextW(WindowHandle h, uint16_t *buffer, int size) {
 int GetClassNameW(WindowHandle h, uint16_t *buffer, int size) {
     const sim::Window *w = live(h);
     std::u16string name_text;
-    for (const char *c = w ? kFixtureClass : ""; *c; ++c) name_text += static_cast<char16_t>(*c);
+    for (const char *c = w ? w->class_name.c_str() : ""; *c; ++c)
+        name_text += static_cast<char16_t>(*c);
+    if (fails_now()) {
+        sim::fill_unfilled(buffer, size);
+        trace("GetClassNameW(%s) = 0", name(h));
+        return 0;
+    }
     const int copied = sim::copy_utf16(name_text, buffer, size);
     trace("GetClassNameW(%s) = %s", name(h), quoted(sim::ascii_of(buffer).c_str()).c_str());
     return copied;
 }
 
 unsigned window_process(WindowHandle h, uint16_t *buffer, int size) {
-    const sim::Window *w = live(h);
+    const sim::Window *w = fails_now() ? nullptr : live(h);
     std::u16string program;
     for (const char *c = w ? "fixture.exe" : ""; *c; ++c) program += static_cast<char16_t>(*c);
     sim::copy_utf16(program, buffer, size);
@@ -490,7 +514,7 @@ unsigned window_process(WindowHandle h, uint16_t *buffer, int size) {
 WindowHandle window_owner(WindowHandle h) {
     const sim::Window *w = live(h);
     WindowHandle owner = nullptr;
-    if (w && !w->owner_id.empty()) {
+    if (w && !w->owner_id.empty() && !fails_now()) {
         const auto &all = desktop().all;
         const auto found = std::find_if(all.begin(), all.end(), [w](const auto &o) {
             return o->id == w->owner_id && !o->gone;
@@ -503,7 +527,8 @@ WindowHandle window_owner(WindowHandle h) {
 
 int has_enabled_menu_item(WindowHandle h, unsigned id) {
     const sim::Window *w = live(h);
-    const int has = w && w->menu_item != 0 && static_cast<unsigned>(w->menu_item) == id;
+    const int has = !fails_now() && w && w->menu_item != 0 &&
+                    static_cast<unsigned>(w->menu_item) == id;
     trace("has_enabled_menu_item(%s, %u) = %d", name(h), id, has);
     return has;
 }
@@ -511,6 +536,7 @@ int has_enabled_menu_item(WindowHandle h, unsigned id) {
 int IsWindowEnabled(WindowHandle h) {
     const sim::Window *w = live(h);
     const int enabled = w && !w->disabled;
+    fails_now(false);
     trace("IsWindowEnabled(%s) = %d", name(h), enabled);
     return enabled;
 }
@@ -518,6 +544,7 @@ int IsWindowEnabled(WindowHandle h) {
 int IsHungAppWindow(WindowHandle h) {
     const sim::Window *w = live(h);
     const int hung = w && w->hung;
+    fails_now(false);
     trace("IsHungAppWindow(%s) = %d", name(h), hung);
     return hung;
 }
@@ -527,29 +554,39 @@ WindowHandle top_level_window(uint32_t number) {
     const auto it = std::find_if(top.begin(), top.end(), [number](const sim::Window *w) {
         return !w->gone && w->number == number;
     });
-    WindowHandle found = it != top.end() ? handle_of(*it) : nullptr;
+    WindowHandle found = it != top.end() && !fails_now() ? handle_of(*it) : nullptr;
     trace("top_level_window(0x%08X) = %s", number, name(found));
     return found;
 }
 
-uint32_t handle_number(WindowHandle h) { return h ? window_of(h)->number : 0; }
+uint32_t handle_number(WindowHandle h) {
+    fails_now(false);
+    return h ? window_of(h)->number : 0;
+}
 
 int ansi_to_utf16(const char *text, uint16_t *buffer, int size) {
     const std::u16string wide_text = sim::utf16_of(text, ansi_is_utf8());
+    if (fails_now()) {
+        last_error = kInjectedError;
+        if (buffer) sim::fill_unfilled(buffer, size);
+        trace("ansi_to_utf16() = -1");
+        return -1;
+    }
     if (!buffer) return static_cast<int>(wide_text.size());
     return sim::copy_utf16(wide_text, buffer, size);
 }
 
 bool same_ignoring_case(const uint16_t *a, int a_length, const uint16_t *b, int b_length) {
-    if (a_length != b_length) return false;
-    for (int i = 0; i < a_length; ++i)
-        if (sim::upper(a[i]) != sim::upper(b[i])) return false;
-    return true;
+    // Where the system cannot compare, the texts are compared unit by unit:
+    // the call as the program sees it does not fail.
+    if (fails_now(false)) trace("same_ignoring_case()");
+    return sim::same_but_case(std::u16string(a, a + a_length), std::u16string(b, b + b_length));
 }
 
 unsigned GetACP() {
     // Titles in UTF-8 are read as the UTF-8 build reads them.
     const unsigned code_page = ansi_is_utf8() ? CP_UTF8 : 1252;
+    fails_now(false);
     trace("GetACP() = %u", code_page);
     return code_page;
 }
@@ -558,7 +595,8 @@ int PostMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lp
     sim::Window *w = live(h);
     // A null window means the calling thread's own queue, which takes it.
     // A hung window's queue takes the post, to handle if it wakes.
-    const int ok = !h || (w && !w->post_fails && !w->refuses);
+    int ok = !h || (w && !w->post_fails && !w->refuses);
+    if (fails_now()) ok = 0, last_error = kInjectedError;
     if (ok && w && w->hung) hand_over(w, message, wparam, lparam);
     else if (ok && w) receive(w, message, wparam, lparam);
     trace("PostMessageA(%s, %s, %lu, %ld) = %d", name(h), message_name(message),
@@ -567,13 +605,20 @@ int PostMessageA(WindowHandle h, unsigned message, uintptr_t wparam, intptr_t lp
 }
 
 int EnumWindows(WindowCallback callback, intptr_t value) {
+    const bool fails = fails_now();
     trace("EnumWindows(callback, %s)", value_text(value).c_str());
+    if (fails) {
+        last_error = kInjectedError;
+        return 0;
+    }
     enumerate(desktop().top, callback, value, false);
     return 1;
 }
 
 int EnumChildWindows(WindowHandle parent, WindowCallback callback, intptr_t value) {
+    const bool fails = fails_now();
     trace("EnumChildWindows(%s, callback, %s)", name(parent), value_text(value).c_str());
+    if (fails) return 0;
     // Without a parent Windows enumerates the top-level windows, as
     // EnumWindows does; with one, every descendant of the parent.
     if (parent) {
@@ -586,6 +631,12 @@ int EnumChildWindows(WindowHandle parent, WindowCallback callback, intptr_t valu
 
 int GetWindowTextA(WindowHandle h, char *buffer, int size) {
     int copied = 0;
+    if (fails_now()) {
+        last_error = kInjectedError;
+        sim::fill_unfilled(buffer, size);
+        trace("GetWindowTextA(%s, %d) = 0", name(h), size);
+        return 0;
+    }
     if (size > 0) {
         const sim::Window *w = live(h);
         const std::string title = w ? ansi_title_of(*w) : std::string();
@@ -600,6 +651,7 @@ int GetWindowTextA(WindowHandle h, char *buffer, int size) {
 
 int IsWindowVisible(WindowHandle h) {
     int visible = live(h) != nullptr;
+    fails_now(false);
     for (sim::Window *w = live(h); w; w = w->parent) visible &= w->visible;
     trace("IsWindowVisible(%s) = %d", name(h), visible);
     return visible;
@@ -608,6 +660,7 @@ int IsWindowVisible(WindowHandle h) {
 int IsZoomed(WindowHandle h) {
     const sim::Window *w = live(h);
     const int zoomed = w && w->placement == sim::MAXIMIZED;
+    fails_now(false);
     trace("IsZoomed(%s) = %d", name(h), zoomed);
     return zoomed;
 }
@@ -615,19 +668,21 @@ int IsZoomed(WindowHandle h) {
 int IsIconic(WindowHandle h) {
     const sim::Window *w = live(h);
     const int iconic = w && w->placement == sim::MINIMIZED;
+    fails_now(false);
     trace("IsIconic(%s) = %d", name(h), iconic);
     return iconic;
 }
 
 int GetDlgCtrlID(WindowHandle h) {
     const sim::Window *w = live(h);
-    const int id = w ? w->control_id : 0;
+    const int id = w && !fails_now() ? w->control_id : 0;
     trace("GetDlgCtrlID(%s) = %d", name(h), id);
     return id;
 }
 
 const char *GetCommandLineA() {
     const char *line = raw_command_line();
+    fails_now(false);
     trace("GetCommandLineA() = %s", quoted(line).c_str());
     return line;
 }
@@ -635,16 +690,23 @@ const char *GetCommandLineA() {
 bool command_line_losses(unsigned char *lost) {
     raw_command_line();
     bool any = false;
-    for (size_t i = 0; i < classic_losses.size(); ++i) any |= (lost[i] = classic_losses[i]) != 0;
+    // Failing, it tells of no loss: what it could not convert it cannot tell.
+    const bool fails = fails_now();
+    for (size_t i = 0; !fails && i < classic_losses.size(); ++i)
+        any |= (lost[i] = classic_losses[i]) != 0;
     trace("command_line_losses() = %d", any);
     return any;
 }
 
-void write_out_output() { fflush(stdout); }
+void write_out_output() {
+    fails_now(false);
+    fflush(stdout);
+}
 
 int argument_count(int argc, char **argv) {
     argv_command_line = command_line_from_args(argc, argv);
     const int count = count_from_command_line(raw_command_line());
+    fails_now(false);
     trace("argument_count() = %d", count);
     return count;
 }
@@ -652,7 +714,8 @@ int argument_count(int argc, char **argv) {
 int read_console_key() {
     fflush(stdout);
     sim::Desktop &d = desktop();
-    if (!d.has_console) {
+    // A read that fails is one without a console.
+    if (!d.has_console || fails_now()) {
         trace("read_console_key() = -1");
         return -1;
     }
@@ -675,7 +738,9 @@ int read_console_key() {
 
 void exit_process(int code) {
     fflush(stdout);
+    fails_now(false);
     trace("exit_process(%d)", code);
+    trace("calls %u", sim::calls_made());
     const sim::Desktop &d = desktop();
     // A scenario whose keys are not all read is most likely a wrong scenario.
     if (d.next_key < d.keys.size()) trace("keys left unread: %zu", d.keys.size() - d.next_key);
@@ -691,7 +756,7 @@ void exit_process(int code) {
         w->received.insert(w->received.end(), w->queued.begin(), w->queued.end());
         for (int command : w->queued_shows) apply_show(w.get(), command);
     }
-    if (FILE *f = trace_file())
+    if (FILE *f = sim::trace_file())
         sim::write_report(f, d, [](const sim::Window &w, bool *visible, sim::Placement *placement) {
             *visible = w.visible;
             *placement = w.placement;

@@ -67,6 +67,13 @@ uint16_t upper(uint16_t c) {
     return c;
 }
 
+bool same_but_case(const std::u16string &a, const std::u16string &b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i])) return false;
+    return true;
+}
+
 std::string ascii_of(const uint16_t *text) {
     std::string s;
     for (; *text; ++text) s += *text < 0x80 ? static_cast<char>(*text) : '?';

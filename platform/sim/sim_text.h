@@ -21,6 +21,8 @@ int copy_utf16(const std::u16string &text, uint16_t *buffer, int size);
 // Upper case for the letters the scenarios use: ASCII, Latin-1, Greek and
 // Cyrillic.
 uint16_t upper(uint16_t c);
+// Whether two texts are the same but for case.
+bool same_but_case(const std::u16string &a, const std::u16string &b);
 // UTF-16 text with every unit beyond ASCII as "?", for the trace.
 std::string ascii_of(const uint16_t *text);
 

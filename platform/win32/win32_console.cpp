@@ -30,9 +30,10 @@ struct Relay {
     HANDLE console;   // where the text is shown
     HANDLE wake;      // output is waiting
     HANDLE served;    // the thread has caught up with a request
+    HANDLE thread;    // the relay itself: once it has ended, nothing is awaited
     volatile LONG requested, done;
 };
-Relay relay = {nullptr, nullptr, nullptr, nullptr, 0, 0};
+Relay relay = {nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0};
 
 // The length of the text up to a character that its last bytes begin but
 // do not finish, kept for the next read.
@@ -88,18 +89,19 @@ bool relay_console_output() {
     const bool out_shown = is_console(out), err_shown = is_console(err);
     if (!out_shown && !err_shown) return false;
     HANDLE write_end;
-    // A handle of the relay's own: the standard one is closed when the
-    // pipe takes its place.
-    relay.console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
-    if (relay.console == INVALID_HANDLE_VALUE) return false;
+    // A copy of the standard handle itself (the screen buffer the program
+    // was given, which need not be the console's active one): the standard
+    // one is closed when the pipe takes its place.
+    if (!DuplicateHandle(GetCurrentProcess(), out_shown ? out : err, GetCurrentProcess(),
+                         &relay.console, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return false;
     relay.wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     relay.served = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (!relay.wake || !relay.served || !CreatePipe(&relay.pipe, &write_end, nullptr, 1 << 16))
         return false;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(write_end), _O_WRONLY);
-    if (fd < 0 || !CreateThread(nullptr, 0, relay_output, nullptr, 0, nullptr)) return false;
+    if (fd < 0 || !(relay.thread = CreateThread(nullptr, 0, relay_output, nullptr, 0, nullptr)))
+        return false;
     if (out_shown) {
         _dup2(fd, _fileno(stdout));
         setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
@@ -255,8 +257,9 @@ void write_out_console_output() {
     fflush(stdout);
     const LONG request = InterlockedIncrement(&relay.requested);
     SetEvent(relay.wake);
+    const HANDLE awaited[2] = {relay.served, relay.thread};
     while (InterlockedCompareExchange(&relay.done, 0, 0) - request < 0)
-        WaitForSingleObject(relay.served, INFINITE);
+        if (WaitForMultipleObjects(2, awaited, FALSE, INFINITE) != WAIT_OBJECT_0) return;
 }
 
 void restore_console() {

@@ -6,6 +6,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "win32_console.h"
 
@@ -42,36 +43,46 @@ bool window_stays_hung(HWND window) {
 }
 
 // ShowWindow on another thread's window sends that thread messages of its
-// own and waits for them without limit: it runs on a thread of ours that
-// the caller can stop waiting for. The call record stays with a thread that
-// is still waiting when the process ends.
+// own and waits for them without limit: it runs on a worker of ours that
+// the caller can stop waiting for. There is one worker at a time, so that
+// show commands are carried out in the order given: a call that outlives
+// its wait keeps the worker until the window's thread wakes.
 struct ShowCall {
     HWND window;
     int command;
 };
+HANDLE worker = nullptr; // the call under way, if any
+HWND worker_window = nullptr;
 
 DWORD WINAPI carry_out_show(LPVOID param) {
-    const ShowCall *call = static_cast<const ShowCall *>(param);
+    ShowCall *call = static_cast<ShowCall *>(param);
     ::ShowWindow(call->window, call->command);
+    free(call);
     return 0;
 }
 
-bool show_within(HWND window, int command, DWORD timeout_ms) {
+bool worker_busy() {
+    if (!worker) return false;
+    if (WaitForSingleObject(worker, 0) == WAIT_TIMEOUT) return true;
+    CloseHandle(worker);
+    worker = nullptr;
+    return false;
+}
+
+platform::ShowOutcome show_within(HWND window, int command, DWORD timeout_ms) {
+    if (worker_busy()) return platform::kShowNotGiven;
     ShowCall *call = static_cast<ShowCall *>(malloc(sizeof(ShowCall)));
-    HANDLE worker = nullptr;
-    if (call) {
-        *call = ShowCall{window, command};
-        worker = CreateThread(nullptr, 0, carry_out_show, call, 0, nullptr);
-    }
-    // Not started: the caller hands the command over instead.
+    if (!call) return platform::kShowNotGiven;
+    *call = ShowCall{window, command};
+    worker = CreateThread(nullptr, 0, carry_out_show, call, 0, nullptr);
     if (!worker) {
         free(call);
-        return false;
+        return platform::kShowNotGiven;
     }
-    const bool done = WaitForSingleObject(worker, timeout_ms) == WAIT_OBJECT_0;
-    CloseHandle(worker);
-    if (done) free(call);
-    return done;
+    worker_window = window;
+    if (WaitForSingleObject(worker, timeout_ms) != WAIT_OBJECT_0) return platform::kShowUnderWay;
+    worker_busy();
+    return platform::kShowDone;
 }
 
 // The answer to the send under way. The system may call back after the
@@ -91,21 +102,25 @@ VOID CALLBACK take_reply(HWND, UINT, ULONG_PTR send, LRESULT result) {
     reply.result = result;
 }
 
-// The visible, enabled top-level windows of a thread (the first 64).
+// The visible, enabled top-level windows of a thread, every one of them
+// (free the list).
 struct ShownWindows {
-    HWND list[64];
+    HWND *list;
     int count;
 };
 
 BOOL CALLBACK collect_shown(HWND window, LPARAM context) {
     ShownWindows *shown = reinterpret_cast<ShownWindows *>(context);
-    if (IsWindowVisible(window) && IsWindowEnabled(window) && shown->count < 64)
-        shown->list[shown->count++] = window;
+    if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
+    HWND *grown = static_cast<HWND *>(realloc(shown->list, sizeof(HWND) * (shown->count + 1u)));
+    if (!grown) return FALSE;
+    shown->list = grown;
+    shown->list[shown->count++] = window;
     return TRUE;
 }
 
 ShownWindows shown_windows(DWORD thread) {
-    ShownWindows shown = {{}, 0};
+    ShownWindows shown = {nullptr, 0};
     EnumThreadWindows(thread, collect_shown, reinterpret_cast<LPARAM>(&shown));
     return shown;
 }
@@ -117,12 +132,14 @@ ShownWindows shown_windows(DWORD thread) {
 bool shows_question(HWND window, DWORD thread, const ShownWindows &before) {
     if (IsWindow(window) && !IsWindowEnabled(window)) return true;
     const ShownWindows now = shown_windows(thread);
-    for (int i = 0; i < now.count; ++i) {
+    bool asking = false;
+    for (int i = 0; i < now.count && !asking; ++i) {
         bool known = now.list[i] == window;
         for (int j = 0; j < before.count && !known; ++j) known = before.list[j] == now.list[i];
-        if (!known) return true;
+        asking = !known;
     }
-    return false;
+    free(now.list);
+    return asking;
 }
 
 // Whether the thread has stopped handling messages. The system judges a
@@ -159,6 +176,7 @@ platform::SendOutcome send_awaiting(HWND window, UINT message, WPARAM wparam,
     // A refused or invalid window fails here at once.
     if (!SendMessageCallbackA(window, message, wparam, 0, take_reply, reply.send)) {
         if (thread) CloseHandle(thread);
+        free(before.list);
         return GetLastError() == ERROR_INVALID_WINDOW_HANDLE ? kGone : kRefused;
     }
     platform::SendOutcome outcome;
@@ -189,6 +207,7 @@ platform::SendOutcome send_awaiting(HWND window, UINT message, WPARAM wparam,
         break;
     }
     if (thread) CloseHandle(thread);
+    free(before.list);
     return outcome;
 }
 
@@ -201,11 +220,15 @@ WindowHandle FindWindowA(const char *class_name, const char *title) {
     return handle_of(::FindWindowA(class_name, title));
 }
 
-int show_window_within(WindowHandle window, int command, unsigned timeout_ms) {
+ShowOutcome show_window_within(WindowHandle window, int command, unsigned timeout_ms) {
     write_out_console_output();
     // The null handle is nobody's window: ShowWindow returns at once for it.
-    if (!window) return ::ShowWindow(nullptr, command), 1;
-    return show_within(hwnd_of(window), command, timeout_ms) ? 1 : 0;
+    if (!window) return ::ShowWindow(nullptr, command), kShowDone;
+    return show_within(hwnd_of(window), command, timeout_ms);
+}
+
+int show_under_way(WindowHandle window) {
+    return worker_busy() && worker_window == hwnd_of(window);
 }
 
 int ShowWindowAsync(WindowHandle window, int command) {
@@ -282,17 +305,25 @@ static_assert(sizeof(wchar_t) == sizeof(uint16_t), "UTF-16 text is wchar_t on Wi
 
 wchar_t *wide(uint16_t *text) { return reinterpret_cast<wchar_t *>(text); }
 
-int GetWindowTextLengthW(WindowHandle window) { return ::GetWindowTextLengthW(hwnd_of(window)); }
+// An empty title leaves the error as it was: cleared first, it tells a
+// failure from no title.
+int GetWindowTextLengthW(WindowHandle window) {
+    SetLastError(0);
+    return ::GetWindowTextLengthW(hwnd_of(window));
+}
 
 int GetWindowTextW(WindowHandle window, uint16_t *buffer, int size) {
     write_out_console_output();
     if (size > 0) buffer[0] = 0;
+    SetLastError(0);
     return ::GetWindowTextW(hwnd_of(window), wide(buffer), size);
 }
 
 int GetClassNameW(WindowHandle window, uint16_t *buffer, int size) {
-    if (size > 0) buffer[0] = 0;
-    return ::GetClassNameW(hwnd_of(window), wide(buffer), size);
+    // A class that cannot be read is an empty one.
+    const int copied = ::GetClassNameW(hwnd_of(window), wide(buffer), size);
+    if (size > 0 && copied <= 0) buffer[0] = 0;
+    return copied > 0 ? copied : 0;
 }
 
 unsigned window_process(WindowHandle window, uint16_t *name, int size) {
@@ -301,14 +332,23 @@ unsigned window_process(WindowHandle window, uint16_t *name, int size) {
     name[0] = 0;
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (!process) return pid;
-    wchar_t path[MAX_PATH * 2];
-    DWORD length = sizeof path / sizeof path[0];
-    if (QueryFullProcessImageNameW(process, 0, path, &length)) {
+    // Most paths fit; a long one (up to 32,767 characters) is asked again.
+    wchar_t short_path[MAX_PATH * 2];
+    wchar_t *path = short_path;
+    DWORD length = sizeof short_path / sizeof short_path[0];
+    bool read = QueryFullProcessImageNameW(process, 0, path, &length) != 0;
+    if (!read && ::GetLastError() == ERROR_INSUFFICIENT_BUFFER &&
+        (path = static_cast<wchar_t *>(malloc(32768 * sizeof(wchar_t)))) != nullptr) {
+        length = 32768;
+        read = QueryFullProcessImageNameW(process, 0, path, &length) != 0;
+    }
+    if (read) {
         const wchar_t *file = path;
         for (const wchar_t *p = path; *p; ++p)
             if (*p == L'\\') file = p + 1;
         lstrcpynW(wide(name), file, size);
     }
+    if (path && path != short_path) free(path);
     CloseHandle(process);
     return pid;
 }
@@ -341,17 +381,18 @@ uint32_t handle_number(WindowHandle window) {
 }
 
 int ansi_to_utf16(const char *text, uint16_t *buffer, int size) {
+    // MultiByteToWideChar counts the 0 and gives 0 when it fails: -1.
     if (!buffer) return MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0) - 1;
     const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide(buffer), size);
-    if (n > 0) return n - 1;
-    buffer[0] = 0;
-    return 0;
+    if (n <= 0 && size > 0) buffer[0] = 0;
+    return n - 1;
 }
 
 bool same_ignoring_case(const uint16_t *a, int a_length, const uint16_t *b, int b_length) {
-    return CompareStringOrdinal(reinterpret_cast<const wchar_t *>(a), a_length,
-                                reinterpret_cast<const wchar_t *>(b), b_length,
-                                TRUE) == CSTR_EQUAL;
+    const int compared = CompareStringOrdinal(reinterpret_cast<const wchar_t *>(a), a_length,
+                                              reinterpret_cast<const wchar_t *>(b), b_length, TRUE);
+    if (compared != 0) return compared == CSTR_EQUAL;
+    return a_length == b_length && memcmp(a, b, sizeof(uint16_t) * a_length) == 0;
 }
 
 unsigned GetACP() { return ::GetACP(); }

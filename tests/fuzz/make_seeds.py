@@ -32,12 +32,24 @@ def write(target, data):
 
 
 def main():
-    lines = []
+    lines, titles = [], []
     for path in sorted(glob.glob(SCENARIOS)):
         with open(path, encoding="latin-1") as f:
             for line in f:
                 if line.startswith("cmdline "):
                     lines.append(line[8:].rstrip("\n").encode("latin-1"))
+                if line.startswith(("window ", "child ")) and line.count('"') >= 2:
+                    titles.append(line.split('"', 1)[1].rsplit('"', 1)[0])
+    # Titles as UTF-16 (their bytes taken as UTF-8 where they are), for the
+    # JSON writer alone and as the title a pattern of the same corpus meets.
+    patterns = ["*", "?", "*Notepad*", "Report ?", "*?*", "a*b*c", "\ud83d*", "*\ud800"]
+    for title in sorted(set(titles))[:12]:
+        wide = title.encode("latin-1").decode("utf-8", "replace").encode("utf-16-le",
+                                                                          "surrogatepass")
+        write("fuzz_json_string", wide)
+        for pattern in patterns:
+            unit = pattern.encode("utf-16-le", "surrogatepass")
+            write("fuzz_title_pattern", bytes([len(unit) // 2]) + unit + wide)
     for line in lines:
         write("fuzz_command_line_tail", line)
         tail = line.split(b".exe", 1)[1][1:] if b".exe" in line else line.partition(b" ")[2]

@@ -15,7 +15,8 @@ cmake --build --preset fuzz >/dev/null
 
 failed=0
 passed=0
-for target in fuzz_parse_switches fuzz_next_token fuzz_command_line_tail; do
+for target in fuzz_parse_switches fuzz_next_token fuzz_command_line_tail fuzz_title_pattern \
+              fuzz_json_string; do
     n=$((passed + failed + 1))
     binary=build/fuzz/tests/fuzz/$target
     work=build/fuzz/corpus/$target

@@ -20,8 +20,11 @@ states); the README describes every line.
     ... --update FILE...       rewrite the expectations (under Wine: of native-skip ones)
     run_scenarios.py --exe ... --random-json N   compare the JSON and text listings of
                                                  N random simulated desktops
+    run_scenarios.py --exe ... --sweep PATH...   run each scenario with each of its
+                                                 platform calls failed in turn
 """
 import argparse
+import concurrent.futures
 import difflib
 import json
 import os
@@ -112,11 +115,14 @@ class Scenario:
         return next((l[len(key) + 1:] for l in self.setup if l.startswith(key + " ")), None)
 
 
-def run_native(exe, scenario):
-    """Runs the scenario; returns its result in the scenario's own lines."""
+def run_sim(exe, scenario, fail=None):
+    """Runs the scenario on the simulated desktop (its fail-th platform call
+    failed, when given); returns (exit code, stdout, stderr, trace lines)."""
     with tempfile.TemporaryDirectory() as tmp:
         trace_path = os.path.join(tmp, "trace")
         env = dict(os.environ, QUILLEX_SIM_SCENARIO=scenario.path, QUILLEX_SIM_TRACE=trace_path)
+        if fail:
+            env["QUILLEX_SIM_FAIL"] = str(fail)
         target = stdout_target(scenario)
         try:
             p = subprocess.run([exe], env=env, stdout=target or subprocess.PIPE,
@@ -130,14 +136,25 @@ def run_native(exe, scenario):
                 target.close()
         trace = (open(trace_path, encoding="latin-1").read().splitlines()
                  if os.path.exists(trace_path) else [])
+    return code, stdout, stderr, trace
+
+
+def trailing(trace, key):
+    """The number a trailing trace line ("elapsed 5000 ms", "calls 12")
+    gives, or 0."""
+    return next((int(t.split()[1]) for t in trace if t.startswith(key + " ")), 0)
+
+
+def run_native(exe, scenario):
+    """Runs the scenario; returns its result in the scenario's own lines."""
+    code, stdout, stderr, trace = run_sim(exe, scenario)
     lines = ["exit %s" % code] + out_lines(stdout) + out_lines(stderr, "err")
-    trailer = ("received ", "final ", "elapsed ", "handle ", "pid ")
+    trailer = ("received ", "final ", "elapsed ", "handle ", "pid ", "calls ")
     lines += stated_calls(scenario, [t for t in trace if not t.startswith(trailer)])
     lines += [t for t in trace if t.startswith("received ")]
     lines += [t for t in trace if t.startswith("final ")]
     # The virtual clock, for the scenario's time bounds.
-    elapsed = [int(t.split()[1]) for t in trace if t.startswith("elapsed ")]
-    late = seconds_check(scenario, (elapsed[0] if elapsed else 0) / 1000.0)
+    late = seconds_check(scenario, trailing(trace, "elapsed") / 1000.0)
     return lines + ([late] if late else []), host_names(trace)
 
 
@@ -162,6 +179,56 @@ def stated_calls(scenario, calls):
             made = [c for c in calls if c.startswith(line[8:])]
             out.append(line + (" (made: %s)" % made[0] if made else ""))
     return out
+
+
+# Under /strict (not negated), in any of its abbreviations.
+STRICT = re.compile(r"(?i)(?:^|\s)/st(?:r(?:i(?:c(?:t)?)?)?)?(?=$|[\s/:=])")
+SANITIZER = re.compile(rb"Sanitizer|runtime error:")
+
+
+def sweep_findings(exe, scenario, fail, clean):
+    """What is wrong with the run whose fail-th call failed, given the clean
+    run: it must end by itself within 120 s of virtual time beyond the clean
+    run's, with one of the program's exit codes, without a sanitizer
+    finding; under /strict, 0 only where the effects hold as in a clean
+    success, and 3 with its lines on standard error."""
+    code, stdout, stderr, trace = run_sim(exe, scenario, fail)
+    stderr += stdout if scenario.option("stderr") == "stdout" else b""
+    problems = []
+    if SANITIZER.search(stderr):
+        problems.append("sanitizer: " + stderr.decode("latin-1").strip().splitlines()[0])
+    # What a failed call leaves in a buffer it did not fill (sim_trace.cpp).
+    unfilled = re.compile(rb"\xcc\xcc|\\uffff")
+    if unfilled.search(stdout + stderr) and not unfilled.search(clean[1] + clean[2]):
+        problems.append("printed a buffer the failed call did not fill")
+    if code not in (0, 1, 2, 3, 4) and code != clean[0]:
+        problems.append("exit %s" % code)
+    if trailing(trace, "elapsed") > trailing(clean[3], "elapsed") + 120000:
+        problems.append("ran %d ms" % trailing(trace, "elapsed"))
+    if STRICT.search(scenario.option("cmdline") or ""):
+        finals = [t for t in trace if t.startswith("final ")]
+        if code == 0 and (clean[0] != 0 or finals != [t for t in clean[3]
+                                                     if t.startswith("final ")]):
+            problems.append("/strict exit 0, but %s" % " / ".join(finals))
+        if code == 3 and b"Quillex: " not in stderr:
+            problems.append("/strict exit 3 without its line on standard error")
+    if not problems:
+        return []
+    injected = next((t for t in trace if t.endswith(" injected")), "no call failed")
+    return ["%s, call %d (%s): %s" % (os.path.basename(scenario.path), fail, injected,
+                                      "; ".join(problems))]
+
+
+def failure_sweep(exe, scenarios):
+    """Runs every scenario with each of its platform calls failed in turn;
+    returns (runs, findings)."""
+    jobs = []
+    for path, s in scenarios:
+        clean = run_sim(exe, s)
+        jobs += [(s, k, clean) for k in range(1, trailing(clean[3], "calls") + 1)]
+    with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 2) as pool:
+        found = pool.map(lambda job: sweep_findings(exe, *job), jobs)
+        return len(jobs), [f for fs in found for f in fs]
 
 
 def sim_names(scenario):
@@ -522,6 +589,13 @@ def replay_natively(args):
         report.check("JSON and text listings agree on %d random desktops" % args.random_json,
                      not problems, "\n".join(problems[:3]) or None)
         return report.close()
+    if args.sweep:
+        scenarios = [(p, s) for p, s in load_scenarios(args.paths, report)
+                     if not s.option("native-skip")]
+        runs, findings = failure_sweep(exe, scenarios)
+        report.check("%d scenarios, each platform call failed in turn: %d runs" % (
+            len(scenarios), runs), not findings, "\n".join(findings) or None)
+        return report.close()
     for path, s in load_scenarios(args.paths, report, args.timed):
         if s.option("native-skip"):
             report.skip(os.path.basename(path), s.option("native-skip"))
@@ -542,6 +616,7 @@ def main():
             ("--timed", dict(choices=("only", "none"))),
             ("--update", dict(action="store_true", help="rewrite the expectations")),
             ("--random-json", dict(type=int, metavar="N")),
+            ("--sweep", dict(action="store_true", help="sim: fail each platform call in turn")),
             ("paths", dict(nargs="*"))]
     host = argparse.ArgumentParser(add_help=False)
     host.add_argument("--host", default="sim")

@@ -20,7 +20,8 @@
 // One that "saves" destroys itself in that query and sleeps behind a window
 // of its own; one that "cleans" sleeps in WM_ENDSESSION, then ends the
 // program; one that "reshows" shows itself again 100 ms after it is hidden;
-// one with a "menu" has an item of that command id in it. Windows that
+// one with a "menu" has an item of that command id in it; one with a
+// "class" is of that class. Windows that
 // "appear" or "go" do so a while after START_FILE appears; a "console"
 // window is the test's own console, not made here.
 //
@@ -207,8 +208,16 @@ HWND create_window(const sim::Window *w, DWORD style, HWND parent) {
     const int n = MultiByteToWideChar(utf8_titles ? CP_UTF8 : CP_ACP, 0, w->title.c_str(), -1,
                                       &title[0], static_cast<int>(title.size()));
     title.resize(n > 0 ? n - 1 : 0);
-    return CreateWindowExW(0, L"QuillexFixtureWindow", title.c_str(), style, 10, 10, 300, 200,
-                           parent, id, GetModuleHandleA(nullptr), nullptr);
+    // A window of a class of its own ("class=Ghost") gets that class,
+    // registered as the fixture's own.
+    std::wstring class_name(w->class_name.begin(), w->class_name.end());
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = window_proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = class_name.c_str();
+    RegisterClassW(&wc); // fails, harmlessly, once it is registered
+    return CreateWindowExW(0, class_name.c_str(), title.c_str(), style, 10, 10, 300, 200, parent,
+                           id, GetModuleHandleA(nullptr), nullptr);
 }
 
 HWND create(sim::Window *w, HWND parent) {
@@ -375,12 +384,6 @@ int main(int argc, char **argv) {
     }
     utf8_titles = desktop.utf8_titles;
     the_desktop = &desktop;
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = window_proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = L"QuillexFixtureWindow";
-    RegisterClassW(&wc);
-
     // Owners before the windows they own.
     std::vector<sim::Window *> order = desktop.top;
     std::stable_partition(order.begin(), order.end(),
