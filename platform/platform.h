@@ -13,7 +13,7 @@ typedef struct OpaqueWindow *WindowHandle;
 // Called once per window by the enumerations; returns non-zero to go on.
 typedef int (*WindowCallback)(WindowHandle window, intptr_t value);
 
-enum ShowCommand { SW_HIDE = 0, SW_SHOW = 5, SW_MINIMIZE = 6, SW_RESTORE = 9 };
+enum ShowCommand { SW_HIDE = 0, SW_MAXIMIZE = 3, SW_SHOW = 5, SW_MINIMIZE = 6, SW_RESTORE = 9 };
 
 enum Message : unsigned {
     WM_CLOSE = 0x10,
@@ -120,6 +120,27 @@ int GetClassNameW(WindowHandle window, uint16_t *buffer, int size);
 unsigned window_process(WindowHandle window, uint16_t *name, int size);
 // The window that owns it (a dialog's main window), or null.
 WindowHandle window_owner(WindowHandle window);
+// The window's rectangle on the screen, in pixels, as GetWindowRect gives it
+// (a minimized window's is where the system parks it); 0 when it cannot be
+// read.
+struct WindowRect {
+    int32_t left, top, right, bottom;
+};
+int GetWindowRect(WindowHandle window, WindowRect *rect);
+// Moves or sizes the window, or puts it above others or not, without
+// waiting for its thread to do it (SWP_ASYNCWINDOWPOS) and without bringing
+// it to the front; 0 when that could not be handed to it.
+enum Placing { kPlaceMove = 1, kPlaceSize = 2, kPlaceTopmost = 4, kPlaceNotTopmost = 8 };
+int place_window(WindowHandle window, unsigned placing, int32_t x, int32_t y, int32_t width,
+                 int32_t height);
+// Whether the window stays above the others (WS_EX_TOPMOST).
+int is_topmost(WindowHandle window);
+// The window in front, which the user types into; bringing one there,
+// which Windows may refuse (it flashes its taskbar button instead); and
+// the window a disabled window's question is in (GetLastActivePopup).
+WindowHandle GetForegroundWindow();
+int SetForegroundWindow(WindowHandle window);
+WindowHandle GetLastActivePopup(WindowHandle window);
 int IsWindowEnabled(WindowHandle window);
 // Whether the window's menu has an item with that command id, enabled
 // (GetMenu and GetMenuState: nothing is sent to the window).

@@ -46,20 +46,40 @@ int effect_state(const Target &t, Effect effect) {
     const bool there = still_there(t);
     if (effect == kClosed) return there ? 0 : 1;
     if (!there) return -1;
-    switch (effect) {
-    case kHidden: return !IsWindowVisible(t.window);
-    case kShown: return IsWindowVisible(t.window) != 0;
-    case kMinimized: return IsIconic(t.window) != 0;
-    default: return !IsIconic(t.window);
-    }
+    return effect_holds(t.window, effect);
 }
 
-const char *failure_text(Effect effect) {
+// Whether the window in front is this one, or one it owns (its question).
+bool in_front(WindowHandle window) {
+    for (WindowHandle w = GetForegroundWindow(); w; w = window_owner(w))
+        if (w == window) return true;
+    return false;
+}
+
+// What did not come, as one line says it.
+const char *failure_text(Effect effect, WindowHandle window, char *buffer, size_t size) {
+    WindowRect r = {0, 0, 0, 0};
     switch (effect) {
     case kHidden: return "still visible";
     case kShown: return "not visible";
     case kMinimized: return "not minimized";
     case kRestored: return "still minimized";
+    case kMaximized: return "not maximized";
+    case kMoved:
+    case kSized:
+        // Said of windows other than the one acted on: none in particular.
+        if (!window) return effect == kMoved ? "not moved" : "not sized";
+        GetWindowRect(window, &r);
+        if (effect == kMoved)
+            snprintf(buffer, size, "the window is at %ld,%ld", static_cast<long>(r.left),
+                     static_cast<long>(r.top));
+        else
+            snprintf(buffer, size, "the window kept %ldx%ld", static_cast<long>(r.right - r.left),
+                     static_cast<long>(r.bottom - r.top));
+        return buffer;
+    case kOnTop: return "not on top";
+    case kNotOnTop: return "still on top";
+    case kActivated: return "Windows kept another window in front";
     default: return "still there";
     }
 }
@@ -70,6 +90,7 @@ const char *undone_text(Effect effect) {
     case kHidden: return "visible again";
     case kShown: return "hidden again";
     case kMinimized: return "no longer minimized";
+    case kMaximized: return "no longer maximized";
     default: return "minimized again";
     }
 }
@@ -80,6 +101,11 @@ const char *action_of(Effect effect) {
     case kShown: return "show";
     case kMinimized: return "minimize";
     case kRestored: return "restore";
+    case kMaximized: return "maximize";
+    case kOnTop:
+    case kNotOnTop: return "top";
+    case kMoved: return "move";
+    case kSized: return "size";
     default: return "close";
     }
 }
@@ -99,10 +125,10 @@ bool title_held(const Targets &targets, Effect effect) {
     if (effect == kNoEffect) return true;
     const int others = other_windows_titled(targets, effect);
     if (others == 0) return true;
-    char what[96];
+    char what[96], failure[48];
     snprintf(what, sizeof what, "%d more window%s %s %s %s", others, others == 1 ? "" : "s",
-             options.like ? "matching it" : "of this title", others == 1 ? "is" : "are",
-             failure_text(effect));
+             options.windowname ? options.like ? "matching it" : "of this title" : "found so",
+             others == 1 ? "is" : "are", failure_text(effect, nullptr, failure, sizeof failure));
     report_not_done(action_of(effect), targets.list[0], what);
     return false;
 }
@@ -120,6 +146,26 @@ unsigned deadline_left_ms() {
     const unsigned total = static_cast<unsigned>(seconds) * 1000u;
     const unsigned spent = tick_ms() - started_at;
     return spent >= total ? 0 : total - spent;
+}
+
+bool effect_holds(WindowHandle window, Effect effect) {
+    const WindowToolOptions &o = options;
+    WindowRect r = {0, 0, 0, 0};
+    switch (effect) {
+    case kHidden: return !IsWindowVisible(window);
+    case kShown: return IsWindowVisible(window) != 0;
+    case kMinimized: return IsIconic(window) != 0;
+    case kRestored: return !IsIconic(window);
+    case kMaximized: return IsZoomed(window) != 0;
+    case kMoved: return GetWindowRect(window, &r) && r.left == o.move_x && r.top == o.move_y;
+    case kSized:
+        return GetWindowRect(window, &r) && r.right - r.left == o.size_width &&
+               r.bottom - r.top == o.size_height;
+    case kOnTop: return is_topmost(window) != 0;
+    case kNotOnTop: return !is_topmost(window);
+    case kActivated: return in_front(window);
+    default: return false;
+    }
 }
 
 bool judged_hung(WindowHandle window) {
@@ -152,7 +198,8 @@ bool took_effect(const Target &t, const char *action, Effect effect, bool handed
         if (!pause_within(bound == kUntilDeadline ? bound : spent >= bound ? 0 : bound - spent))
             break;
     }
-    report_not_done(action, t, failure_text(effect));
+    char failure[48];
+    report_not_done(action, t, failure_text(effect, t.window, failure, sizeof failure));
     return false;
 }
 
@@ -173,13 +220,19 @@ bool effects_held(const Targets &targets, unsigned last_action_at) {
         held &= lasted(targets.list[i], targets.list[i].shown);
     }
     // The last effect asked of each property: /show and /restore are judged
-    // on the window acted on, but for /all, whose promise is every window.
-    if (o.windowname && !o.handle && !o.console && (o.all || !o.like)) {
-        held &= title_held(targets, o.restore ? (o.all ? kRestored : kNoEffect)
+    // on the window acted on, but for /all, whose promise is every window
+    // that matches, the window verbs' effects too.
+    if (!o.handle && !o.console &&
+        (o.all ? o.windowname || filters_name_windows() : o.windowname && !o.like)) {
+        held &= title_held(targets, o.maximize ? (o.all ? kMaximized : kNoEffect)
+                                    : o.restore ? (o.all ? kRestored : kNoEffect)
                                     : o.minimize ? kMinimized : kNoEffect);
         if (o.close) held &= title_held(targets, kClosed);
         held &= title_held(targets, o.show ? (o.all ? kShown : kNoEffect)
                                     : o.hide ? kHidden : kNoEffect);
+        if (o.all && o.move) held &= title_held(targets, kMoved);
+        if (o.all && o.size) held &= title_held(targets, kSized);
+        if (o.top && o.all) held &= title_held(targets, o.top_value ? kOnTop : kNotOnTop);
     }
     return held;
 }

@@ -4,6 +4,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "window_tool.h"
 
 namespace {
@@ -44,19 +47,56 @@ bool value_lost(const char *value, const char *copy, size_t copy_at, const unsig
     return false;
 }
 
-// Whether the title lost characters on the way; only a pattern or /strict
-// needs to know, and only a code page that lacks some characters loses any.
-bool find_title_lost(const char *tail, const char *copy) {
+// Which text given lost characters on the way ("title", "class name",
+// "program name"), or null; only a pattern or /strict needs to know, and
+// only a code page that lacks some characters loses any.
+const char *find_lost(const char *tail, const char *copy) {
     const WindowToolOptions &o = options;
-    if (!o.windowname || !(o.like || o.strict)) return false;
+    const char *const values[] = {o.windowname, o.by_class ? o.class_name : nullptr,
+                                  o.by_process ? o.process_name : nullptr};
+    static const char *const names[] = {"title", "class name", "program name"};
+    if (!(o.windowname || o.by_class || o.by_process) || !(o.like || o.strict)) return nullptr;
     const char *line = platform::GetCommandLineA();
-    if (!line || tail < line || tail > line + strlen(line)) return false;
+    if (!line || tail < line || tail > line + strlen(line)) return nullptr;
     const size_t copy_at = static_cast<size_t>(tail - line);
     unsigned char *lost = static_cast<unsigned char *>(calloc(strlen(line) + 1, 1));
-    const bool found = lost && platform::command_line_losses(lost) &&
-                       value_lost(o.windowname, copy, copy_at, lost, line);
+    const char *found = nullptr;
+    if (lost && platform::command_line_losses(lost))
+        for (int i = 0; i < 3 && !found; ++i)
+            if (values[i] && values[i][0] && value_lost(values[i], copy, copy_at, lost, line))
+                found = names[i];
     free(lost);
     return found;
+}
+
+const char *lost_text = nullptr;
+
+// Pairs of actions that undo each other: /strict takes them for a mistake.
+struct Undoing {
+    unsigned char WindowToolOptions::*first, WindowToolOptions::*second;
+    const char *names;
+};
+const Undoing kUndoing[] = {
+    {&WindowToolOptions::hide, &WindowToolOptions::maximize, "/hide and /maximize"},
+    {&WindowToolOptions::hide, &WindowToolOptions::activate, "/hide and /activate"},
+    {&WindowToolOptions::minimize, &WindowToolOptions::maximize, "/minimize and /maximize"},
+    {&WindowToolOptions::minimize, &WindowToolOptions::move, "/minimize and /move"},
+    {&WindowToolOptions::minimize, &WindowToolOptions::size, "/minimize and /size"},
+    {&WindowToolOptions::minimize, &WindowToolOptions::activate, "/minimize and /activate"},
+};
+
+// A value /strict cannot honour: an unset variable must not widen the
+// selection, nor a number out of range do something else.
+bool bad_value(const WindowToolOptions &o) {
+    if (o.top && o.top_value != 0 && o.top_value != 1)
+        complain("/top takes 1 (on top) or 0 (not on top), not %ld\n", static_cast<long>(o.top_value));
+    else if (o.size && (o.size_width <= 0 || o.size_height <= 0))
+        complain("/size takes a width and a height above 0\n");
+    else if ((o.by_class && !o.class_name[0]) || (o.by_process && !o.process_name[0]))
+        complain("/%s was given no name\n", o.by_class && !o.class_name[0] ? "class" : "process");
+    else
+        return false;
+    return true;
 }
 
 // What a bad command line is under /strict: a switch no row took, a word
@@ -74,14 +114,22 @@ bool bad_command_line(const ParseReport &report) {
         complain("/gone and /exist cannot be given together\n");
         return true;
     }
-    if (o.console && (o.windowname || o.like || o.handle || o.all)) {
-        complain("/console names the window itself: a title, /like, /handle or /all cannot "
-                 "be given with it\n");
+    if (o.console && (o.windowname || o.like || o.handle || o.all || o.visible || o.by_class ||
+                      o.by_process || o.by_pid)) {
+        complain("/console names the window itself: a title, /like, /handle, /all or a filter "
+                 "cannot be given with it\n");
         return true;
     }
-    if (title_lost) {
-        complain("the title holds characters code page %u cannot show; use quillex-utf8.exe\n",
-                 platform::GetACP());
+    const Undoing *undoing = std::find_if(std::begin(kUndoing), std::end(kUndoing),
+                                          [&o](const Undoing &u) { return o.*u.first && o.*u.second; });
+    if (undoing != std::end(kUndoing)) {
+        complain("%s undo each other\n", undoing->names);
+        return true;
+    }
+    if (bad_value(o)) return true;
+    if (lost_text) {
+        complain("the %s holds characters code page %u cannot show; use quillex-utf8.exe\n",
+                 lost_text, platform::GetACP());
         return true;
     }
     return false;
@@ -103,7 +151,7 @@ int run(const ParseReport &report) {
     // another is left out.
     if (o.console) {
         o.windowname = nullptr;
-        o.like = o.handle = o.all = 0;
+        o.like = o.handle = o.all = o.visible = o.by_class = o.by_process = o.by_pid = 0;
     }
     if (o.help) {
         print_every_switch();
@@ -140,6 +188,7 @@ int main(int argc, char **argv) {
 
     ParseReport report; // the parser reports unknown switches itself
     parse_tool_switches(copy, &report);
-    title_lost = find_title_lost(tail, copy);
+    lost_text = find_lost(tail, copy);
+    title_lost = lost_text != nullptr;
     end_program(run(report));
 }

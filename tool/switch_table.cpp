@@ -1,6 +1,7 @@
 // The options record and the switch table that fills it.
 #include "window_tool.h"
 
+char no_text[] = "";
 WindowToolOptions options = {};
 
 #define FLAG_ROW(name, field, help) \
@@ -34,6 +35,22 @@ const SwitchDescriptor quillex_switches[] = {
       SWITCH_HELP("- Window by handle (hex) not name")}},
     FLAG_ROW("json", json, "- List windows as JSON"),
     FLAG_ROW("console", console, "- Act on this program's console window"),
+    FLAG_ROW("maximize", maximize, "- Maximize window"),
+    FLAG_ROW("activate", activate, "- Bring window to the front"),
+    {"top", MATCH_LONGFX, &options.top, "%ld",
+     {&options.top_value, nullptr, nullptr, SWITCH_HELP("- Keep window on top (1) or not (0)")}},
+    {"move", MATCH_LONGFX, &options.move, "%ld,%ld",
+     {&options.move_x, &options.move_y, nullptr, SWITCH_HELP("- Move window to X,Y")}},
+    {"size", MATCH_LONGFX, &options.size, "%ld,%ld",
+     {&options.size_width, &options.size_height, nullptr, SWITCH_HELP("- Size window to W,H")}},
+    FLAG_ROW("visible", visible, "- Only visible windows"),
+    {"class", MATCH_LONGFX, &options.by_class, "%s",
+     {&options.class_name, nullptr, nullptr, SWITCH_HELP("- Window class name")}},
+    {"process", MATCH_LONGFX, &options.by_process, "%s",
+     {&options.process_name, nullptr, nullptr,
+      SWITCH_HELP("- Program file name, as notepad.exe")}},
+    {"pid", MATCH_LONGFX, &options.by_pid, "%ld",
+     {&options.pid, nullptr, nullptr, SWITCH_HELP("- Process id")}},
     {nullptr, 0, nullptr, nullptr, {nullptr, nullptr, nullptr, nullptr}},
 };
 

@@ -70,6 +70,73 @@ Carried minimize(const Target &t) {
 Carried restore(const Target &t) { return show_command(t, SW_RESTORE, "Restored window: %s\n"); }
 Carried hide(const Target &t) { return show_command(t, SW_HIDE, "Hidden window: %s\n"); }
 Carried show(const Target &t) { return show_command(t, SW_SHOW, "Shown window: %s\n"); }
+Carried maximize(const Target &t) {
+    return show_command(t, SW_MAXIMIZE, "Maximized window: %s\n");
+}
+
+// A window is moved or sized in its normal place: a minimized or maximized
+// one is restored first. The window's thread does it when it next looks at
+// its messages: judged a little later, as a command handed over is.
+Carried place(const Target &t, unsigned placing, int32_t x, int32_t y) {
+    if (t.window && (IsIconic(t.window) || IsZoomed(t.window)) &&
+        show_window(t.window, title_of(t), SW_RESTORE, false) == kShowDropped)
+        return kNotDone;
+    // The two numbers are a place for a move, a size for a size.
+    if (!place_window(t.window, placing, x, y, x, y) && t.window)
+        complain("%s could not be placed (error %u)\n", title_of(t), GetLastError());
+    return kHandedOver;
+}
+
+Carried move(const Target &t) {
+    const Carried c = place(t, kPlaceMove, options.move_x, options.move_y);
+    if (options.log)
+        printf("Moved window: %s to %ld,%ld\n", title_of(t), static_cast<long>(options.move_x),
+               static_cast<long>(options.move_y));
+    return c;
+}
+
+Carried resize(const Target &t) {
+    const WindowToolOptions &o = options;
+    if (o.size_width <= 0 || o.size_height <= 0) {
+        complain("/size was not applied to %s: a width and a height above 0 are needed\n",
+                 title_of(t));
+        return kNotDone;
+    }
+    const Carried c = place(t, kPlaceSize, o.size_width, o.size_height);
+    if (o.log)
+        printf("Sized window: %s to %ld,%ld\n", title_of(t), static_cast<long>(o.size_width),
+               static_cast<long>(o.size_height));
+    return c;
+}
+
+Carried top(const Target &t) {
+    const bool on = options.top_value != 0; // any number but 0 puts it on top
+    if (!place_window(t.window, on ? kPlaceTopmost : kPlaceNotTopmost, 0, 0, 0, 0) && t.window)
+        complain("%s could not be placed (error %u)\n", title_of(t), GetLastError());
+    if (options.log) printf(on ? "Window %s on top\n" : "Window %s not on top\n", title_of(t));
+    return kHandedOver;
+}
+
+// Windows lets a program bring a window to the front only on its own
+// conditions, and may refuse: nothing here goes around them (no faked
+// input, no joined input queues).
+Carried activate(const Target &t) {
+    const WindowHandle w = t.window;
+    if (w && !IsWindowVisible(w)) {
+        report_not_done("activate", t, "not visible");
+        return kNotDone;
+    }
+    if (w && IsIconic(w) && show_window(w, title_of(t), SW_RESTORE, false) == kShowDropped)
+        return kNotDone;
+    // A window that does not answer could not come to the front; one that
+    // asks its user a question is disabled: the question comes instead.
+    const bool hung = w && judged_hung(w);
+    if (w && !hung) SetForegroundWindow(IsWindowEnabled(w) ? w : GetLastActivePopup(w));
+    if (options.log) printf("Activated window: %s\n", title_of(t));
+    if (!hung) return kHandedOver;
+    report_not_done("activate", t, "the window does not answer");
+    return kNotDone;
+}
 
 Carried close(const Target &t) {
     const WindowHandle w = t.window;
@@ -125,6 +192,11 @@ const Action kActions[] = {
     {&WindowToolOptions::dook, "dook", kNoEffect, kSparesBoth, dook},
     {&WindowToolOptions::hide, "hide", kHidden, kSparesTerminal, hide},
     {&WindowToolOptions::show, "show", kShown, kSparesStandIn, show},
+    {&WindowToolOptions::move, "move", kMoved, kSparesStandIn, move},
+    {&WindowToolOptions::size, "size", kSized, kSparesStandIn, resize},
+    {&WindowToolOptions::maximize, "maximize", kMaximized, kSparesStandIn, maximize},
+    {&WindowToolOptions::top, "top", kOnTop, kSparesStandIn, top},
+    {&WindowToolOptions::activate, "activate", kActivated, kSparesStandIn, activate},
 };
 
 bool left_alone(const Target &t, Spares spares) {
@@ -163,21 +235,22 @@ bool act_on(Target &t) {
             done = false;
             continue;
         }
-        if (a.effect == kNoEffect || !took_effect(t, a.name, a.effect, c == kHandedOver)) {
-            done &= a.effect == kNoEffect;
+        const Effect effect = a.effect == kOnTop && !o.top_value ? kNotOnTop : a.effect;
+        if (effect == kNoEffect || !took_effect(t, a.name, effect, c == kHandedOver)) {
+            done &= effect == kNoEffect;
             continue;
         }
         // The last effect on each of the window's properties, to be looked
         // at again once every action is done.
-        if (a.effect == kHidden || a.effect == kShown) t.shown = a.effect;
-        if (a.effect == kMinimized || a.effect == kRestored) t.placed = a.effect;
+        if (effect == kHidden || effect == kShown) t.shown = effect;
+        if (effect == kMinimized || effect == kRestored || effect == kMaximized) t.placed = effect;
     }
     return done;
 }
 
 bool any_action_requested(const WindowToolOptions &o) {
     return o.dook || o.hide || o.show || o.minimize || o.restore || o.close || o.listwin ||
-           o.listsub;
+           o.listsub || o.maximize || o.activate || o.top || o.move || o.size;
 }
 
 // The listings, once every window has had its actions: text with its

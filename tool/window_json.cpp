@@ -18,12 +18,6 @@ void begin_object() { fputs(objects++ ? ",\n{" : "[\n{", stdout); }
 
 void print_string(const uint16_t *text, int length) { print_json_string(stdout, text, length); }
 
-int length_of(const uint16_t *text) {
-    int length = 0;
-    while (text[length]) ++length;
-    return length;
-}
-
 void print_handle(WindowHandle window) {
     if (window) printf("\"0x%08X\"", static_cast<unsigned>(handle_number(window)));
     else fputs("null", stdout);
@@ -51,6 +45,7 @@ void print_class_title_states(WindowHandle window) {
 } // namespace
 
 int json_top_window(WindowHandle window, intptr_t list_children) {
+    if (filters_given() && !window_wanted(window, false)) return 1;
     begin_object();
     fputs("\"handle\":", stdout);
     print_handle(window);
@@ -59,14 +54,20 @@ int json_top_window(WindowHandle window, intptr_t list_children) {
     uint16_t program[kNameSize];
     printf(",\"pid\":%u,\"process\":", window_process(window, program, kNameSize));
     // null where Quillex may not open the process (another user's, say)
-    if (program[0]) print_string(program, length_of(program));
+    if (program[0]) print_string(program, units_of(program));
     else fputs("null", stdout);
     print_class_title_states(window);
     const int minimized = IsIconic(window);
     const int maximized = IsZoomed(window);
     const int responding = !IsHungAppWindow(window);
-    printf(",\"minimized\":%s,\"maximized\":%s,\"responding\":%s}", boolean(minimized),
-           boolean(maximized), boolean(responding));
+    const int topmost = is_topmost(window);
+    WindowRect r = {0, 0, 0, 0};
+    GetWindowRect(window, &r);
+    printf(",\"minimized\":%s,\"maximized\":%s,\"responding\":%s,\"topmost\":%s,\"x\":%ld,"
+           "\"y\":%ld,\"width\":%ld,\"height\":%ld}",
+           boolean(minimized), boolean(maximized), boolean(responding), boolean(topmost),
+           static_cast<long>(r.left), static_cast<long>(r.top), static_cast<long>(r.right - r.left),
+           static_cast<long>(r.bottom - r.top));
     if (list_children) EnumChildWindows(window, json_child_window, reinterpret_cast<intptr_t>(window));
     return 1;
 }

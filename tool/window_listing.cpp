@@ -32,6 +32,8 @@ bool answer_question(WindowHandle window, const char *title, int command) {
 bool listing_interrupted() { return interrupted; }
 
 int list_top_window(WindowHandle window, intptr_t list_children) {
+    // The filters narrow the listing; a title does not.
+    if (filters_given() && !window_wanted(window, false)) return 1;
     char title[kTitleSize] = "";
     const int copied = read_title(window, title);
     const bool visible = IsWindowVisible(window) != 0;

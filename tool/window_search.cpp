@@ -1,7 +1,8 @@
 // Finding the windows a run acts on: by the exact title (one FindWindowA
-// call), by a pattern, by a handle, every window that matches, or this
-// program's console; telling Quillex's own console and the terminal that
-// holds it apart; and what the checks of /strict look for among windows.
+// call), by a pattern, a handle or the filters, every window that matches,
+// or this program's console; telling Quillex's own console and the terminal
+// that holds it apart; and what the checks of /strict look for among
+// windows.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -13,15 +14,6 @@ using namespace platform;
 bool title_lost = false;
 
 namespace {
-
-bool incomplete = false;
-
-// A look at the windows that could not be made: said once, and remembered.
-void search_incomplete(const char *what) {
-    if (!incomplete) complain("%s (error %u): not every window could be looked at\n", what,
-                              GetLastError());
-    incomplete = true;
-}
 
 struct OwnConsole {
     bool known;
@@ -38,25 +30,6 @@ const OwnConsole &own_console() {
     return own;
 }
 
-// What a window's title must be: the typed title whole, but for case, or
-// the pattern with /like. Never an empty title.
-struct Wanted {
-    WideText title;
-    bool pattern;
-};
-
-bool title_fits(WindowHandle window, const Wanted &wanted) {
-    const WideText title = wide_title(window);
-    if (title.length < 0) search_incomplete("a window's title could not be read");
-    const bool fits = title.length > 0 && wanted.title.length > 0 &&
-                      (wanted.pattern ? title_matches(wanted.title.text, wanted.title.length, title.text,
-                                                      title.length)
-                                      : same_ignoring_case(title.text, title.length,
-                                                           wanted.title.text, wanted.title.length));
-    free(title.text);
-    return fits;
-}
-
 Target target_of(WindowHandle window, bool own_title) {
     Target t = {window, 0, nullptr, "", kNoEffect, kNoEffect};
     if (!own_title) t.typed = options.windowname ? options.windowname : "(null)";
@@ -65,45 +38,42 @@ Target target_of(WindowHandle window, bool own_title) {
     // window without one has gone since it was found.
     if (window && (options.strict || options.gone)) {
         t.thread = window_thread(window);
+        if (!t.thread) t.thread = window_thread(window); // read twice, as window_gone does
         if (!t.thread) t.window = nullptr;
     }
     return t;
 }
 
-// The windows collected by a walk over the top-level windows.
+// The windows collected by a walk over the top-level windows: every one,
+// the first, or (found by the filters alone) the first visible one, else
+// the first.
 struct Collection {
-    const Wanted *wanted;
-    bool every;
-    bool stopped; // by the walk itself, at the first match
+    bool every, visible_first;
+    bool stopped; // by the walk itself
     Targets found;
 };
 
-// Whether the window is one the system draws in place of a hung program's
-// window ("Not Responding"): acting on it acts on that program through the
-// system.
-bool is_ghost(WindowHandle window) {
-    static const uint16_t kGhost[] = {'G', 'h', 'o', 's', 't'};
-    uint16_t name[8];
-    const int length = GetClassNameW(window, name, 8);
-    return same_ignoring_case(name, length, kGhost, 5);
+bool add(Targets &found, const Target &t) {
+    Target *grown = static_cast<Target *>(
+        realloc(found.list, sizeof(Target) * static_cast<size_t>(found.count + 1)));
+    if (!grown) return false;
+    found.list = grown;
+    found.list[found.count++] = t;
+    return true;
 }
 
 int collect(WindowHandle window, intptr_t value) {
     // The enumeration hands back the collection it was given.
     Collection &c = *reinterpret_cast<Collection *>(value); // NOLINT(performance-no-int-to-ptr)
-    // Quillex's own console and its terminal are never among the matches
-    // (cmd.exe puts the running command line in its console's title), nor
-    // the system's stand-ins for hung windows.
-    if (!title_fits(window, *c.wanted) || is_own_console(window) || is_ghost(window)) return 1;
+    if (!window_wanted(window, true)) return 1;
     const Target t = target_of(window, true);
     if (!t.window) return 1;
-    Target *grown = static_cast<Target *>(
-        realloc(c.found.list, sizeof(Target) * static_cast<size_t>(c.found.count + 1)));
-    if (!grown) return 0;
-    c.found.list = grown;
-    c.found.list[c.found.count++] = t;
-    c.stopped = !c.every;
-    return c.every;
+    if (c.every) return add(c.found, t) ? 1 : 0;
+    if (c.visible_first && c.found.count && !IsWindowVisible(window)) return 1;
+    if (c.visible_first && c.found.count) c.found.count = 0; // a hidden one came first
+    if (!add(c.found, t)) return 0;
+    c.stopped = !c.visible_first || IsWindowVisible(window);
+    return !c.stopped;
 }
 
 Targets single(const Target &t) {
@@ -111,6 +81,16 @@ Targets single(const Target &t) {
     if (ts.list) ts.list[0] = t;
     else ts.count = 0;
     return ts;
+}
+
+// A window no one found: its lines carry the title, the handle or the
+// filters given.
+Targets not_found() {
+    const WindowToolOptions &o = options;
+    Target t = target_of(nullptr, o.handle || !o.windowname);
+    if (o.handle) snprintf(t.own, sizeof t.own, "0x%08X", static_cast<unsigned>(o.handle_number));
+    else if (!o.windowname) describe_filters(t.own, sizeof t.own);
+    return single(t);
 }
 
 } // namespace
@@ -122,34 +102,33 @@ Targets find_targets() {
         if (!t.own[0]) snprintf(t.own, sizeof t.own, "(console)");
         return single(t);
     }
-    if (!o.windowname && !o.handle) {
+    // /visible alone names no window.
+    const bool filtered = filters_given();
+    if (!o.windowname && !o.handle && !filters_name_windows()) {
         Targets none = single(target_of(nullptr, false));
         none.given = false;
         return none;
     }
     // The exact title alone, as most runs give it: one FindWindowA call.
-    if (!o.handle && !o.like && !o.all) return single(target_of(FindWindowA(nullptr, o.windowname), false));
+    if (!o.handle && !o.like && !o.all && !filtered)
+        return single(target_of(FindWindowA(nullptr, o.windowname), false));
 
-    Wanted wanted = {{nullptr, 0}, o.like != 0};
-    if (o.windowname) wanted.title = wide_text(o.windowname);
-    if (wanted.title.length < 0) search_incomplete("the title could not be converted");
-    Collection c = {&wanted, o.all != 0, false, {nullptr, 0, true}};
+    Collection c = {o.all != 0, !o.windowname, false, {nullptr, 0, true}};
     if (o.handle) {
         WindowHandle window = top_level_window(o.handle_number);
-        if (window && o.windowname && !title_fits(window, wanted)) window = nullptr;
+        if (window && (o.windowname || filtered) && !window_wanted(window, true)) window = nullptr;
         if (window && o.all && is_own_console(window)) window = nullptr;
-        Target t = target_of(window, true);
-        if (!window) snprintf(t.own, sizeof t.own, "0x%08X", static_cast<unsigned>(o.handle_number));
-        c.found = single(t);
-    } else {
+        if (window) c.found = single(target_of(window, true));
+    } else if (!(o.like && title_lost)) {
         // A pattern that lost characters on its way here would match
         // windows that were never meant: "?" stands for any character.
-        if (!(o.like && title_lost) && !EnumWindows(collect, reinterpret_cast<intptr_t>(&c)) &&
-            !c.stopped)
-            search_incomplete("the windows could not be listed");
-        if (!c.found.count) c.found = single(target_of(nullptr, false));
+        if (!EnumWindows(collect, reinterpret_cast<intptr_t>(&c)) && !c.stopped)
+            note_search_failure("the windows could not be listed");
     }
-    free(wanted.title.text);
+    if (!c.found.count) {
+        free(c.found.list);
+        return not_found();
+    }
     return c.found;
 }
 
@@ -167,30 +146,20 @@ bool console_in_terminal() { return own_console().terminal != nullptr; }
 namespace {
 
 struct TitleCount {
-    Wanted wanted;
     const Targets *except;
     Effect still;
     int count;
 };
-
-// Whether the window is not yet as the effect would have it.
-bool still_as_it_was(WindowHandle window, Effect effect) {
-    switch (effect) {
-    case kHidden: return IsWindowVisible(window) != 0;
-    case kShown: return !IsWindowVisible(window);
-    case kMinimized: return IsWindowVisible(window) && !IsIconic(window);
-    case kRestored: return IsIconic(window) != 0;
-    default: return true;
-    }
-}
 
 int count_titled(WindowHandle window, intptr_t value) {
     // The enumeration hands back the count it was given.
     TitleCount &c = *reinterpret_cast<TitleCount *>(value); // NOLINT(performance-no-int-to-ptr)
     for (int i = 0; i < c.except->count; ++i)
         if (window == c.except->list[i].window) return 1;
-    if (is_own_console(window) || is_ghost(window) || !title_fits(window, c.wanted)) return 1;
-    c.count += still_as_it_was(window, c.still);
+    if (!window_wanted(window, true)) return 1;
+    // A hidden window is off the screen, as a minimized one is.
+    c.count += c.still == kMinimized ? IsWindowVisible(window) && !IsIconic(window)
+                                     : !effect_holds(window, c.still);
     return 1;
 }
 
@@ -209,11 +178,9 @@ int find_control(WindowHandle window, intptr_t value) {
 } // namespace
 
 int other_windows_titled(const Targets &except, Effect still) {
-    TitleCount c = {{wide_text(options.windowname), options.like != 0}, &except, still, 0};
-    if (c.wanted.title.length < 0) search_incomplete("the title could not be converted");
+    TitleCount c = {&except, still, 0};
     if (!EnumWindows(count_titled, reinterpret_cast<intptr_t>(&c)))
-        search_incomplete("the windows could not be listed");
-    free(c.wanted.title.text);
+        note_search_failure("the windows could not be listed");
     return c.count;
 }
 
@@ -232,5 +199,3 @@ bool window_gone(const Target &t) {
     if (thread == 0) thread = window_thread(t.window);
     return thread == 0 || (t.thread != 0 && thread != t.thread);
 }
-
-bool search_failed() { return incomplete; }

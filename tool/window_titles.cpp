@@ -28,17 +28,24 @@ int read_title(WindowHandle window, char *title) {
     return copied;
 }
 
-namespace {
-
-// Whether a read that gave nothing failed (rather than found no title, or
-// a window that has gone meanwhile, which has none).
 bool read_failed(int got) {
     if (got > 0) return false;
     const unsigned error = GetLastError();
     return error != 0 && error != ERROR_INVALID_WINDOW_HANDLE;
 }
 
-} // namespace
+int title_length(WindowHandle window) {
+    const int length = GetWindowTextLengthW(window);
+    if (!read_failed(length)) return length;
+    note_search_failure("a window's title could not be read");
+    return -1;
+}
+
+int units_of(const uint16_t *text) {
+    int length = 0;
+    while (text[length]) ++length;
+    return length;
+}
 
 WideText wide_title(WindowHandle window) {
     const int length = GetWindowTextLengthW(window);

@@ -7,11 +7,25 @@
 #include "platform.h"
 #include "switches.h"
 
-// Every value the switch table can set. Zero at start but for the command id.
+// The empty text that the class and program name start as: a text row
+// whose target holds a value takes no bare word, which stays the title's.
+extern char no_text[];
+
+// Every value the switch table can set. Zero at start but for the command id
+// and the texts of the filters.
 struct WindowToolOptions {
+    // Texts, then numbers, then the flags: laid out without padding.
     char *windowname;        // title of the target window, or null
-    unsigned char dook;      // post a button command to the window
+    char *class_name = no_text;   // /class: only windows of this class
+    char *process_name = no_text; // /process: only windows of this program
     int32_t command_id = 1;  // the command posted by dook (1 is the OK button)
+    int32_t wait_seconds;
+    uint32_t handle_number;
+    int32_t top_value;       // 1 on top, 0 not
+    int32_t move_x, move_y;
+    int32_t size_width, size_height;
+    int32_t pid;             // /pid: only windows of this process
+    unsigned char dook;      // post a button command to the window
     unsigned char exist;     // test whether the window exists
     unsigned char hide;
     unsigned char show;
@@ -23,15 +37,22 @@ struct WindowToolOptions {
     unsigned char log;       // one line per action carried out
     unsigned char strict;    // the exit code tells whether each action took effect
     unsigned char wait;      // wait up to wait_seconds for what the actions await
-    int32_t wait_seconds;
     unsigned char gone;      // test whether the window has gone
     unsigned char help;      // list every switch
     unsigned char like;      // the title is a pattern with * and ?
     unsigned char all;       // act on every matching window
     unsigned char handle;    // the window is handle_number's, not a title's
-    uint32_t handle_number;
     unsigned char json;      // list windows as JSON
     unsigned char console;   // the target is this program's console window
+    unsigned char maximize;
+    unsigned char activate;  // bring the window to the front
+    unsigned char top;       // keep it on top or not
+    unsigned char move;      // to move_x, move_y
+    unsigned char size;      // to size_width, size_height
+    unsigned char visible;   // only visible windows
+    unsigned char by_class;
+    unsigned char by_process;
+    unsigned char by_pid;
 };
 
 extern WindowToolOptions options;
@@ -74,7 +95,10 @@ void print_usage();
 int run_window_actions();
 
 // What an action must have done for /strict to count it as done.
-enum Effect { kNoEffect, kHidden, kShown, kMinimized, kRestored, kClosed };
+enum Effect {
+    kNoEffect, kHidden, kShown, kMinimized, kRestored, kClosed,
+    kMaximized, kMoved, kSized, kOnTop, kNotOnTop, kActivated,
+};
 
 // The window a run acts on, as it was at the start.
 struct Target {
@@ -194,7 +218,29 @@ WideText wide_text(const char *text);
 // is one), any other character itself but for case.
 bool title_matches(const uint16_t *pattern, int pattern_length, const uint16_t *title,
                    int title_length);
+// Whether a read of a window that gave nothing failed (rather than found
+// nothing, or a window that has gone meanwhile).
+bool read_failed(int got);
+// A window's title length (-1 when it could not be read), and a text's.
+int title_length(platform::WindowHandle window);
+int units_of(const uint16_t *text);
 // Whether a search could not look at every window (a title that could not
-// be read, an enumeration that failed): said on standard error where it
-// happened, and under /strict no success.
+// be read, an enumeration that failed): said once on standard error where
+// it happened, and under /strict no success.
+void note_search_failure(const char *what);
 bool search_failed();
+
+// Whether the window is one the run wants: its title (by_title: the title
+// given, whole but for case, or the pattern of /like; else any title but
+// the input method's windows) and the filters given. Never Quillex's own
+// console or terminal, nor the system's stand-in for a hung window.
+bool window_wanted(platform::WindowHandle window, bool by_title);
+// Whether /visible, /class, /process or /pid narrow the windows; whether
+// those but /visible name windows by themselves; and the latter as the
+// not-found line says them ("class=C process=P pid=N").
+bool filters_given();
+bool filters_name_windows();
+void describe_filters(char *text, size_t size);
+// Whether the effect holds on the window as it is now (a window that is
+// there is never closed).
+bool effect_holds(platform::WindowHandle window, Effect effect);

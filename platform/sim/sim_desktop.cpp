@@ -76,6 +76,13 @@ bool apply_attribute(Window &w, const std::string &a) {
     else if (a.compare(0, 5, "menu=") == 0) w.menu_item = atoi(a.c_str() + 5);
     else if (a == "reshows") w.reshows = true;
     else if (a.compare(0, 6, "class=") == 0) w.class_name = a.substr(6);
+    else if (a.compare(0, 5, "rect=") == 0)
+        return w.reports_rect =
+                   sscanf(a.c_str() + 5, "%d,%d,%d,%d", &w.x, &w.y, &w.width, &w.height) == 4;
+    else if (a.compare(0, 8, "minsize=") == 0)
+        return sscanf(a.c_str() + 8, "%d,%d", &w.min_width, &w.min_height) == 2;
+    else if (a == "topmost") w.topmost = true;
+    else if (a == "front") w.front = true;
     else if (a.compare(0, 6, "owner=") == 0) w.owner_id = a.substr(6);
     else if (a == "terminal") w.terminal = true;
     else if (a == "vanishes") w.vanishes = true;
@@ -173,6 +180,7 @@ bool load_desktop(const char *path, Desktop &d, std::string &error) {
         else if (strcmp(line, "unordered") == 0) d.ordered = false;
         else if (strcmp(line, "titles utf-8") == 0) d.utf8_titles = true;
         else if (strcmp(line, "build classic") == 0) d.classic = true;
+        else if (strcmp(line, "foreground locked") == 0) d.foreground_locked = true;
         else if (strncmp(line, "cmdline ", 8) == 0) {
             // The rest of the line exactly as written, blanks included.
             d.has_command_line = true;
@@ -181,6 +189,8 @@ bool load_desktop(const char *path, Desktop &d, std::string &error) {
     }
     fclose(f);
     if (!ok) return false;
+    for (Window *w : d.top)
+        if (w->front) d.foreground = w, d.reports_front = true;
     // Handles as Windows numbers them, and a scenario's {ID} in its command
     // line standing for one.
     for (size_t i = 0; i < d.all.size(); ++i) {
@@ -192,6 +202,9 @@ bool load_desktop(const char *path, Desktop &d, std::string &error) {
         for (size_t at; (at = d.command_line.find(name)) != std::string::npos;)
             d.command_line.replace(at, name.size(), number);
     }
+    // {pid}: the process that made every window (sim_platform.cpp's).
+    for (size_t at; (at = d.command_line.find("{pid}")) != std::string::npos;)
+        d.command_line.replace(at, 5, "1234");
     return true;
 }
 
@@ -213,13 +226,16 @@ void write_report(FILE *f, const Desktop &d, StateOf state) {
         for (const std::string &m : w->received) fprintf(f, "received %s %s\n", w->id.c_str(), m.c_str());
     static const char *const placements[] = {"normal", "minimized", "maximized"};
     for (const Window *w : d.top) {
-        bool visible = false;
-        Placement placement = NORMAL;
-        if (w->gone)
+        FinalState s = {false, NORMAL, 0, 0, 0, 0, false, false};
+        if (w->gone) {
             fprintf(f, "final %s gone\n", w->id.c_str());
-        else if (state(*w, &visible, &placement))
-            fprintf(f, "final %s %s %s\n", w->id.c_str(), visible ? "visible" : "hidden",
-                    placements[placement]);
+            continue;
+        }
+        if (!state(*w, &s)) continue;
+        fprintf(f, "final %s %s %s", w->id.c_str(), s.visible ? "visible" : "hidden",
+                placements[s.placement]);
+        if (w->reports_rect) fprintf(f, " at %d,%d %dx%d", s.x, s.y, s.width, s.height);
+        fprintf(f, "%s%s\n", s.topmost ? " topmost" : "", d.reports_front && s.front ? " front" : "");
     }
 }
 

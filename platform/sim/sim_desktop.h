@@ -51,6 +51,11 @@ struct Window {
     int menu_item = 0;              // the command id of an enabled item of its menu
     bool reshows = false;           // shows itself again 100 ms after it is hidden
     unsigned reshow_at_ms = 0;
+    int x = 10, y = 10, width = 300, height = 200; // where it is, as the fixture makes them
+    bool reports_rect = false;      // a rect= line: the final line says where it is
+    int min_width = 0, min_height = 0; // the least size it lets itself have
+    bool topmost = false;           // above every window that is not
+    bool front = false;             // in front at the start
     Window *parent = nullptr;
     std::vector<Window *> children;
     std::vector<std::string> received; // messages, in order
@@ -76,6 +81,9 @@ struct Desktop {
     // the program runs; leave the windows in the order the system gives.
     bool churn = false;
     bool ordered = true;
+    Window *foreground = nullptr; // the window in front
+    bool reports_front = false;   // a window is in front at the start: finals say which is
+    bool foreground_locked = false; // Windows keeps the window in front where it is
     bool utf8_titles = false; // titles (and the command line) are UTF-8
     bool classic = false;     // the classic build, which reads them in code page 1252
     unsigned now_ms = 0;      // the run's virtual clock
@@ -84,12 +92,20 @@ struct Desktop {
 // Loads the scenario's desktop; false with a message in error on a bad file.
 bool load_desktop(const char *path, Desktop &desktop, std::string &error);
 
+// A top-level window's state at the end of a run.
+struct FinalState {
+    bool visible;
+    Placement placement;
+    int x, y, width, height; // said where the scenario gave a rect
+    bool topmost, front;
+};
+
 // Writes the messages each window received and each top-level window's
 // final state, as a scenario's received and final lines; for a window that
-// is not gone, state tells whether it is visible and how it is placed, or
-// that it gets no line (false). The simulated desktop and the fixture that
-// makes real windows report alike.
-typedef bool (*StateOf)(const Window &window, bool *visible, Placement *placement);
+// is not gone, state fills in its state, or tells that it gets no line
+// (false). The simulated desktop and the fixture that makes real windows
+// report alike.
+typedef bool (*StateOf)(const Window &window, FinalState *state);
 void write_report(FILE *f, const Desktop &desktop, StateOf state);
 
 // The name of a message that a report records ("WM_CLOSE"), or null.

@@ -136,6 +136,7 @@ const char *show_name(int command) {
     case platform::SW_HIDE: return "SW_HIDE";
     case platform::SW_SHOW: return "SW_SHOW";
     case platform::SW_MINIMIZE: return "SW_MINIMIZE";
+    case platform::SW_MAXIMIZE: return "SW_MAXIMIZE";
     case platform::SW_RESTORE: return "SW_RESTORE";
     default: return "SW_?";
     }
@@ -249,6 +250,10 @@ int apply_show(sim::Window *w, int command) {
         }
         w->visible = true;
         break;
+    case platform::SW_MAXIMIZE:
+        w->placement = sim::MAXIMIZED;
+        w->visible = true;
+        break;
     case platform::SW_RESTORE:
         if (w->placement == sim::MINIMIZED)
             w->placement = w->restore_maximized ? sim::MAXIMIZED : sim::NORMAL;
@@ -291,7 +296,8 @@ const sim::Window *under_way = nullptr;
 ShowOutcome show_window_within(WindowHandle h, int command, unsigned timeout_ms) {
     sim::Window *w = live(h);
     ShowOutcome outcome = kShowDone;
-    if (fails_now() || (under_way && w)) {
+    const bool fails = fails_now();
+    if (fails || (under_way && w)) {
         outcome = kShowNotGiven; // the worker could not be started, or is held
     } else if (w && (w->hung || w->stalls)) {
         // Its thread does not carry the command out, or stops handling
@@ -432,7 +438,8 @@ int stays_hung(WindowHandle h) {
 
 unsigned window_thread(WindowHandle h) {
     const sim::Window *w = live(h);
-    const unsigned thread = w && !fails_now() ? w->thread : 0;
+    const bool fails = fails_now();
+    const unsigned thread = w && !fails ? w->thread : 0;
     trace("window_thread(%s) = %u", name(h), thread);
     return thread;
 }
@@ -491,7 +498,9 @@ int GetClassNameW(WindowHandle h, uint16_t *buffer, int size) {
     std::u16string name_text;
     for (const char *c = w ? w->class_name.c_str() : ""; *c; ++c)
         name_text += static_cast<char16_t>(*c);
+    last_error = w ? 0 : ERROR_INVALID_WINDOW_HANDLE;
     if (fails_now()) {
+        last_error = kInjectedError;
         sim::fill_unfilled(buffer, size);
         trace("GetClassNameW(%s) = 0", name(h));
         return 0;
@@ -514,7 +523,8 @@ unsigned window_process(WindowHandle h, uint16_t *buffer, int size) {
 WindowHandle window_owner(WindowHandle h) {
     const sim::Window *w = live(h);
     WindowHandle owner = nullptr;
-    if (w && !w->owner_id.empty() && !fails_now()) {
+    const bool fails = fails_now();
+    if (w && !w->owner_id.empty() && !fails) {
         const auto &all = desktop().all;
         const auto found = std::find_if(all.begin(), all.end(), [w](const auto &o) {
             return o->id == w->owner_id && !o->gone;
@@ -523,6 +533,78 @@ WindowHandle window_owner(WindowHandle h) {
     }
     trace("window_owner(%s) = %s", name(h), name(owner));
     return owner;
+}
+
+int GetWindowRect(WindowHandle h, WindowRect *rect) {
+    const sim::Window *w = fails_now() ? nullptr : live(h);
+    if (w) {
+        // Where the system parks a minimized window, and a maximized one's
+        // frame beyond the screen's edges (the virtual display's 1280x1024).
+        *rect = w->placement == sim::MINIMIZED   ? WindowRect{-32000, -32000, -31840, -31972}
+                : w->placement == sim::MAXIMIZED ? WindowRect{-8, -8, 1288, 1032}
+                                                 : WindowRect{w->x, w->y, w->x + w->width,
+                                                              w->y + w->height};
+    }
+    trace("GetWindowRect(%s) = %d", name(h), w != nullptr);
+    return w != nullptr;
+}
+
+int place_window(WindowHandle h, unsigned placing, int32_t x, int32_t y, int32_t width,
+                 int32_t height) {
+    sim::Window *w = fails_now() ? nullptr : live(h);
+    last_error = w ? 0 : kInjectedError;
+    // A window that does not handle its messages is placed when it wakes,
+    // after the run; one that is placed keeps at least its least size.
+    if (w && !w->hung && !w->stalls) {
+        if (placing & kPlaceMove) w->x = x, w->y = y;
+        if (placing & kPlaceSize)
+            w->width = std::max(width, w->min_width), w->height = std::max(height, w->min_height);
+        if (placing & kPlaceTopmost) w->topmost = true;
+        if (placing & kPlaceNotTopmost) w->topmost = false;
+    }
+    trace("place_window(%s, %u, %d, %d, %d, %d) = %d", name(h), placing, x, y, width, height,
+          w != nullptr);
+    return w != nullptr;
+}
+
+int is_topmost(WindowHandle h) {
+    const sim::Window *w = live(h);
+    fails_now(false);
+    trace("is_topmost(%s) = %d", name(h), w && w->topmost);
+    return w && w->topmost;
+}
+
+WindowHandle GetForegroundWindow() {
+    sim::Desktop &d = desktop();
+    const WindowHandle front = d.foreground && !d.foreground->gone ? handle_of(d.foreground)
+                                                                    : nullptr;
+    fails_now(false);
+    trace("GetForegroundWindow() = %s", name(front));
+    return front;
+}
+
+int SetForegroundWindow(WindowHandle h) {
+    sim::Window *w = live(h);
+    // Windows lets a program take the foreground only on its conditions;
+    // refused, it flashes the window's taskbar button instead.
+    const bool fails = fails_now();
+    const bool taken = w && !w->hung && !desktop().foreground_locked && !fails;
+    if (taken) desktop().foreground = w;
+    trace("SetForegroundWindow(%s) = %d", name(h), taken);
+    return taken;
+}
+
+WindowHandle GetLastActivePopup(WindowHandle h) {
+    const sim::Window *w = live(h);
+    fails_now(false);
+    // The last window it owns that is shown and enabled, else itself.
+    const auto &top = desktop().top;
+    const auto owned = std::find_if(top.rbegin(), top.rend(), [w](const sim::Window *o) {
+        return w && !o->gone && o->owner_id == w->id && o->visible && !o->disabled;
+    });
+    const WindowHandle popup = owned != top.rend() ? handle_of(*owned) : h;
+    trace("GetLastActivePopup(%s) = %s", name(h), name(popup));
+    return popup;
 }
 
 int has_enabled_menu_item(WindowHandle h, unsigned id) {
@@ -554,7 +636,8 @@ WindowHandle top_level_window(uint32_t number) {
     const auto it = std::find_if(top.begin(), top.end(), [number](const sim::Window *w) {
         return !w->gone && w->number == number;
     });
-    WindowHandle found = it != top.end() && !fails_now() ? handle_of(*it) : nullptr;
+    const bool fails = fails_now();
+    WindowHandle found = it != top.end() && !fails ? handle_of(*it) : nullptr;
     trace("top_level_window(0x%08X) = %s", number, name(found));
     return found;
 }
@@ -675,7 +758,8 @@ int IsIconic(WindowHandle h) {
 
 int GetDlgCtrlID(WindowHandle h) {
     const sim::Window *w = live(h);
-    const int id = w && !fails_now() ? w->control_id : 0;
+    const bool fails = fails_now();
+    const int id = w && !fails ? w->control_id : 0;
     trace("GetDlgCtrlID(%s) = %d", name(h), id);
     return id;
 }
@@ -715,7 +799,8 @@ int read_console_key() {
     fflush(stdout);
     sim::Desktop &d = desktop();
     // A read that fails is one without a console.
-    if (!d.has_console || fails_now()) {
+    const bool fails = fails_now();
+    if (!d.has_console || fails) {
         trace("read_console_key() = -1");
         return -1;
     }
@@ -757,9 +842,9 @@ void exit_process(int code) {
         for (int command : w->queued_shows) apply_show(w.get(), command);
     }
     if (FILE *f = sim::trace_file())
-        sim::write_report(f, d, [](const sim::Window &w, bool *visible, sim::Placement *placement) {
-            *visible = w.visible;
-            *placement = w.placement;
+        sim::write_report(f, d, [](const sim::Window &w, sim::FinalState *state) {
+            *state = {w.visible, w.placement, w.x, w.y, w.width, w.height, w.topmost,
+                      &w == desktop().foreground};
             return true;
         });
     exit(code);

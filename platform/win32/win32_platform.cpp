@@ -357,6 +357,40 @@ WindowHandle window_owner(WindowHandle window) {
     return handle_of(GetWindow(hwnd_of(window), GW_OWNER));
 }
 
+int GetWindowRect(WindowHandle window, WindowRect *rect) {
+    RECT r;
+    if (!::GetWindowRect(hwnd_of(window), &r)) return 0;
+    *rect = WindowRect{r.left, r.top, r.right, r.bottom};
+    return 1;
+}
+
+int place_window(WindowHandle window, unsigned placing, int32_t x, int32_t y, int32_t width,
+                 int32_t height) {
+    write_out_console_output();
+    UINT flags = SWP_ASYNCWINDOWPOS | SWP_NOACTIVATE;
+    if (!(placing & kPlaceMove)) flags |= SWP_NOMOVE;
+    if (!(placing & kPlaceSize)) flags |= SWP_NOSIZE;
+    HWND after = (placing & kPlaceTopmost) ? HWND_TOPMOST
+                 : (placing & kPlaceNotTopmost) ? HWND_NOTOPMOST : nullptr;
+    if (!after) flags |= SWP_NOZORDER;
+    return ::SetWindowPos(hwnd_of(window), after, x, y, width, height, flags);
+}
+
+int is_topmost(WindowHandle window) {
+    return (GetWindowLongW(hwnd_of(window), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+WindowHandle GetForegroundWindow() { return handle_of(::GetForegroundWindow()); }
+
+int SetForegroundWindow(WindowHandle window) {
+    write_out_console_output();
+    return ::SetForegroundWindow(hwnd_of(window));
+}
+
+WindowHandle GetLastActivePopup(WindowHandle window) {
+    return handle_of(::GetLastActivePopup(hwnd_of(window)));
+}
+
 int IsWindowEnabled(WindowHandle window) { return ::IsWindowEnabled(hwnd_of(window)); }
 
 int has_enabled_menu_item(WindowHandle window, unsigned id) {

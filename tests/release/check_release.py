@@ -7,8 +7,9 @@
   machine that built it;
 - every exe carries its version information and its application manifest
   (read back out of the exe): runs as invoker, the supported Windows
-  versions, and UTF-8 as active code page in quillex-utf8.exe only;
-- every exe is at most 48 KiB;
+  versions, per-monitor DPI aware (window places are the screen's pixels),
+  and UTF-8 as active code page in quillex-utf8.exe only;
+- every exe is at most 54 KiB;
 - the package holds both exes, the user's guide as one HTML page (which
   parses, carries no test markers, and whose every in-page link reaches its
   target), the readme for Windows users, the license and a SHA256SUMS file
@@ -42,7 +43,7 @@ TEXT_FILES = ("README.txt", "LICENSE.txt", "SHA256SUMS")
 COPYRIGHT = "Copyright (c) 2026 The Quillex developers. MIT License."
 ARCH_OF = {"win32-i686": "x86", "win32-x86_64": "x64"}
 REPOSITORY = "https://example.org/quillex"
-SIZE_LIMIT = 48 * 1024
+SIZE_LIMIT = 54 * 1024
 SUPPORTED_OS = ("e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
                 "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
                 "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a")
@@ -120,6 +121,8 @@ def check_resources(preset, exe, version):
     manifest = pe_resources.manifest(exe) or ""
     check("%s: %s manifest runs as invoker, on Windows Vista to 11" % (preset, name),
           'level="asInvoker"' in manifest and all(g in manifest for g in SUPPORTED_OS))
+    check("%s: %s manifest declares per-monitor DPI awareness" % (preset, name),
+          ">true/pm</dpiAware>" in manifest and ">PerMonitorV2, PerMonitor</dpiAwareness>" in manifest)
     check("%s: %s manifest %s UTF-8 as its code page" % (
         preset, name, "declares" if "utf8" in name else "leaves out"),
         (UTF8_SETTING in manifest) == ("utf8" in name))
@@ -144,7 +147,7 @@ def check_package(preset, package, exes):
         check_guide_page(preset, z.read(top + "/guide.html"))
     for exe in exes:
         size = os.path.getsize(exe)
-        check("%s: %s is at most 48 KiB" % (preset, os.path.basename(exe)), size <= SIZE_LIMIT,
+        check("%s: %s is at most 54 KiB" % (preset, os.path.basename(exe)), size <= SIZE_LIMIT,
               "%d bytes" % size)
 
 

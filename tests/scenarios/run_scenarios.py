@@ -43,7 +43,7 @@ EXPECTATION_KEYS = ("exit", "out", "err", "call", "no-call", "received", "final"
 # What a scenario's desktop and run may say; anything else is a mistake.
 SETUP_KEYS = ("window", "child", "cmdline", "keys", "stdout", "titles", "build", "churn",
               "unordered", "wine-skip", "native-skip", "windows-skip", "seconds", "startup",
-              "calls", "stderr")
+              "calls", "stderr", "foreground")
 # A run of calls repeated (a wait that looks again and again) is written
 # once, then this line.
 REPEATED = "call (the %d calls above, %d times more)"

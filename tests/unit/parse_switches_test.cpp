@@ -192,6 +192,64 @@ TEST(ParseSwitches, ReportsSwitchesTakenOtherwiseThanTyped) {
     }
 }
 
+// The window verbs and filters come after the first twenty rows: their
+// abbreviations follow the table, and the earlier rows keep theirs.
+TEST(ParseSwitches, VerbsAndFiltersTakeWhatTheEarlierRowsLeave) {
+    const struct {
+        const char *text, *state, *out, *doubt;
+    } cases[] = {
+        {"/ma /ac /v", "max=1 act=1 top=0/0 move=0/0,0 size=0/0,0 vis=1 class=0\"\" proc=0\"\" pid=0/0",
+         "", ""},
+        {"/t:1 /mo:10,20 /si:300,200 /pi:42", "max=0 act=0 top=1/1 move=1/10,20 size=1/300,200 "
+         "vis=0 class=0\"\" proc=0\"\" pid=1/42", "", ""},
+        {"/cla:Notepad /p:notepad.exe", "max=0 act=0 top=0/0 move=0/0,0 size=0/0,0 vis=0 "
+         "class=1\"Notepad\" proc=1\"notepad.exe\" pid=0/0", "", ""},
+        // Negated, a switch is off and its value is ignored.
+        {"/notop:1 /-class:X /nomove:5,5", "max=0 act=0 top=0/1 move=0/5,5 size=0/0,0 vis=0 "
+         "class=0\"X\" proc=0\"\" pid=0/0", "", ""},
+        // The earlier rows keep their letters: these are flags that drop the
+        // value, which /strict refuses.
+        {"/s:100,100", "max=0 act=0 top=0/0 move=0/0,0 size=0/0,0 vis=0 class=0\"\" proc=0\"\" pid=0/0",
+         "", "dropped /show \"100,100\" x1"},
+        {"/m:10,10", "max=0 act=0 top=0/0 move=0/0,0 size=0/0,0 vis=0 class=0\"\" proc=0\"\" pid=0/0",
+         "", "dropped /minimize \"10,10\" x1"},
+        {"/cl:Notepad", "max=0 act=0 top=0/0 move=0/0,0 size=0/0,0 vis=0 class=0\"\" proc=0\"\" pid=0/0",
+         "", "dropped /close \"Notepad\" x1"},
+        {"/move:10, 20", "max=0 act=0 top=0/0 move=1/10,20 size=0/0,0 vis=0 class=0\"\" proc=0\"\" "
+         "pid=0/0", "", "not-whole /move \"10,\" x1"},
+        // A value is needed after ":" or "=".
+        {"/top /pid:x /size:5", "max=0 act=0 top=0/0 move=0/0,0 size=0/5,0 vis=0 class=0\"\" "
+         "proc=0\"\" pid=0/0", "Unknown command line parameter top\nUnknown command line "
+         "parameter pid:x\nUnknown command line parameter size:5\n", ""},
+        // A blank, not a colon: the unknown switch "class notepad".
+        {"/class Notepad", "max=0 act=0 top=0/0 move=0/0,0 size=0/0,0 vis=0 class=0\"\" "
+         "proc=0\"\" pid=0/0", "Unknown command line parameter class\n", ""},
+        {"/class:", "max=0 act=0 top=0/0 move=0/0,0 size=0/0,0 vis=0 class=1\"\" proc=0\"\" pid=0/0",
+         "", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        reset_options();
+        ParseOutcome o = parse_text(c.text);
+        const WindowToolOptions &x = options;
+        char state[200];
+        snprintf(state, sizeof state, "max=%d act=%d top=%d/%d move=%d/%d,%d size=%d/%d,%d vis=%d "
+                 "class=%d\"%s\" proc=%d\"%s\" pid=%d/%d", x.maximize, x.activate, x.top,
+                 x.top_value, x.move, x.move_x, x.move_y, x.size, x.size_width, x.size_height,
+                 x.visible, x.by_class, x.class_name, x.by_process, x.process_name, x.by_pid, x.pid);
+        EXPECT_EQ(state, std::string(c.state));
+        EXPECT_EQ(o.out, c.out);
+        EXPECT_EQ(o.doubt, c.doubt);
+    }
+    // Bare words still bind to the title alone.
+    reset_options();
+    EXPECT_EQ(parse_text("Calc Extra /cla:X").out, "Too many parameters. Ignored \"Extra\"\n");
+    EXPECT_STREQ(options.windowname, "Calc");
+    reset_options();
+    parse_text("/class Notepad");
+    EXPECT_STREQ(options.windowname, "notepad");
+}
+
 // The help request lists the first eleven rows; its summary covers them all.
 TEST(ParseSwitches, HelpListsTheFirstRowsAndSummarisesEveryRowGiven) {
     reset_options();

@@ -21,7 +21,8 @@
 // of its own; one that "cleans" sleeps in WM_ENDSESSION, then ends the
 // program; one that "reshows" shows itself again 100 ms after it is hidden;
 // one with a "menu" has an item of that command id in it; one with a
-// "class" is of that class. Windows that
+// "class" is of that class; "rect", "minsize", "topmost" and "front" place
+// it so. Windows that
 // "appear" or "go" do so a while after START_FILE appears; a "console"
 // window is the test's own console, not made here.
 //
@@ -123,6 +124,14 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
         sim::Window *w = model_of.count(hwnd) ? model_of[hwnd] : nullptr;
         LeaveCriticalSection(&lock);
         if (vanished_on_show(hwnd, w, message)) return 0;
+        // One with a least size keeps it, however it is placed.
+        if (w && w->min_width && message == WM_WINDOWPOSCHANGING) {
+            WINDOWPOS *pos = reinterpret_cast<WINDOWPOS *>(lparam);
+            if (!(pos->flags & SWP_NOSIZE)) {
+                pos->cx = std::max(pos->cx, w->min_width);
+                pos->cy = std::max(pos->cy, w->min_height);
+            }
+        }
         // One that "reshows" shows itself again 100 ms after it is hidden.
         if (w && w->reshows && message == WM_SHOWWINDOW && !wparam) SetTimer(hwnd, 1, 100, nullptr);
         if (w && w->reshows && message == WM_TIMER && wparam == 1) {
@@ -216,8 +225,9 @@ HWND create_window(const sim::Window *w, DWORD style, HWND parent) {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = class_name.c_str();
     RegisterClassW(&wc); // fails, harmlessly, once it is registered
-    return CreateWindowExW(0, class_name.c_str(), title.c_str(), style, 10, 10, 300, 200, parent,
-                           id, GetModuleHandleA(nullptr), nullptr);
+    return CreateWindowExW(w->topmost ? WS_EX_TOPMOST : 0, class_name.c_str(), title.c_str(), style,
+                           w->x, w->y, w->width, w->height, parent, id, GetModuleHandleA(nullptr),
+                           nullptr);
 }
 
 HWND create(sim::Window *w, HWND parent) {
@@ -278,11 +288,11 @@ DWORD WINAPI own_thread(LPVOID param) {
     return 0;
 }
 
-// Waits until the system judges every waking window hung, so that Quillex
-// finds it hung from the start.
+// Waits until the system judges every hung window hung, so that Quillex
+// finds it hung from the start, as the simulated desktop's are.
 bool wait_until_judged_hung(const sim::Desktop &d) {
     for (const sim::Window *w : d.top) {
-        if (!w->wakes) continue;
+        if (!w->hung) continue;
         for (int tries = 0; !IsHungAppWindow(hwnd_of[w]); ++tries) {
             if (tries == 300) return false;
             Sleep(50);
@@ -293,11 +303,19 @@ bool wait_until_judged_hung(const sim::Desktop &d) {
 
 // The state of a window the fixture made; the console is the test's own,
 // and gone with it by now.
-bool real_state(const sim::Window &w, bool *visible, sim::Placement *placement) {
+bool real_state(const sim::Window &w, sim::FinalState *state) {
     if (w.console) return false;
     HWND h = hwnd_of[&w];
-    *visible = IsWindowVisible(h) != 0;
-    *placement = IsIconic(h) ? sim::MINIMIZED : IsZoomed(h) ? sim::MAXIMIZED : sim::NORMAL;
+    // Its normal place: where a maximized or minimized window goes back to.
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    GetWindowPlacement(h, &placement);
+    const RECT &r = placement.rcNormalPosition;
+    *state = {IsWindowVisible(h) != 0,
+              IsIconic(h) ? sim::MINIMIZED : IsZoomed(h) ? sim::MAXIMIZED : sim::NORMAL,
+              static_cast<int>(r.left), static_cast<int>(r.top),
+              static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top),
+              (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, GetForegroundWindow() == h};
     return true;
 }
 
@@ -403,6 +421,10 @@ int main(int argc, char **argv) {
             create(w, nullptr);
         }
     }
+    // A question (a window with an owner) was once in front, as a dialog is
+    // when it opens: its owner's last active popup.
+    for (sim::Window *w : order)
+        if (!w->owner_id.empty() && w->visible && hwnd_of.count(w)) SetForegroundWindow(hwnd_of[w]);
     // Enumeration follows the z-order: put the scenario's windows on top, in
     // scenario order, above any window the system has of its own. Activation
     // may still reorder them while messages are pending, so repeat until the
@@ -426,8 +448,10 @@ int main(int argc, char **argv) {
         return 3;
     }
     SetEvent(ordered);
+    if (desktop.foreground && hwnd_of.count(desktop.foreground))
+        SetForegroundWindow(hwnd_of[desktop.foreground]);
     if (!wait_until_judged_hung(desktop)) {
-        fprintf(stderr, "fixture: a waking window was not judged hung within 15 s\n");
+        fprintf(stderr, "fixture: a hung window was not judged hung within 15 s\n");
         return 3;
     }
     if (desktop.churn) start_churn();
