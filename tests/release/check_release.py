@@ -165,14 +165,15 @@ def check_guide_page(preset, page):
           links and not broken, ", ".join(broken))
     check("%s: guide.html has no test markers" % preset, b"<!--" not in page)
     # A command reference's order: syntax, parameters (a table with a row
-    # per switch), remarks, examples, recipes.
+    # per switch), exit codes, output, remarks, scheduled tasks, related
+    # commands, examples, recipes.
     order = [e.get("id") for e in root.iter("h2")]
     rows = [r for t in root.iter("table") for r in t.iter("tr")
             if "".join(r.itertext()).strip().startswith("/exist")]
-    check("%s: guide.html opens with the syntax and the parameters, then remarks, examples "
-          "and recipes" % preset,
-          order[:5] == ["syntax", "parameters", "remarks", "examples", "recipes"] and rows,
-          " ".join(order))
+    check("%s: guide.html opens with the syntax and the parameters, then exit codes, output, "
+          "remarks, scheduled tasks, related commands, examples and recipes" % preset,
+          order == ["syntax", "parameters", "exit-codes", "output", "remarks", "scheduled-tasks",
+                    "related-commands", "examples", "recipes"] and rows, " ".join(order))
 
 
 def validate(schema_file, document):

@@ -124,10 +124,10 @@ def answered_in_background(d):
 
 # Per recipe: its argument, what the desktop needs before it runs, what
 # happens meanwhile (a person answering Notepad's questions, say), what must
-# hold after, its exit code, whether it runs on a console, and the arguments
-# after the title.
-Case = collections.namedtuple("Case", "argument prepare during holds code console more",
-                              defaults=(None, lambda d: True, 0, False, ()))
+# hold after, its exit code, whether it runs on a console, the arguments
+# after the title, and what the argument is.
+Case = collections.namedtuple("Case", "argument prepare during holds code console more noun",
+                              defaults=(None, lambda d: True, 0, False, (), "window's title"))
 BATCH_CASES = {
     "wait-for-window": Case(NOTEPAD, lambda d: d.start_notepad(wait=False),
                             holds=lambda d: d.exists(NOTEPAD)),
@@ -139,8 +139,9 @@ BATCH_CASES = {
     # A person answers No to each save question.
     "close-with-deadline": Case(NOTEPAD, lambda d: (d.start_notepad(), d.type_text()),
                                 Desk.answer_no, lambda d: not d.exists(NOTEPAD)),
-    "close-all": Case(NOTEPAD, lambda d: d.start_notepads(2),
-                      holds=lambda d: not d.exists(NOTEPAD)),
+    "close-program": Case("notepad.exe", lambda d: d.start_notepads(2),
+                          holds=lambda d: not d.exists(NOTEPAD), noun="program's name"),
+    "bring-to-front": Case(NOTEPAD, lambda d: d.start_notepad(), holds=lambda d: d.exists(NOTEPAD)),
     "press-a-button": Case(QUESTION, lambda d: (d.start_notepad(), d.type_text(), d.ask_to_save()),
                            holds=answered_in_background),
     "hide-console": Case(None, lambda d: None, console=True),
@@ -154,9 +155,10 @@ TRICKY = "Q&A | (1) ^ 100 done! café"
 # (%s: the title), and the arguments it gets beside the title.
 NOT_THERE = {
     "wait-for-window": ('"%s" did not come up within 2 seconds', 1, ["2"]),
+    "close-program": ('Window not found: "process=%s"\r\n"%s" is not there', 1, []),
 }
 # Those that run Quillex with /log print its own line first.
-for logged in ("hide-and-check", "close-with-deadline", "close-all"):
+for logged in ("hide-and-check", "close-with-deadline", "bring-to-front"):
     NOT_THERE[logged] = ('Window not found: "%s"\r\n"%s" is not there', 1, [])
 NOT_THERE_DEFAULT = ('"%s" is not there', 1, [])
 MISSING_EXE = "%s.bat: quillex.exe is not beside this script"
@@ -167,17 +169,17 @@ STILL_ASKING = lambda d: d.exists(QUESTION)  # noqa: E731
 MORE_CASES = [
     # A guard for a missing button: it must not press OK instead.
     ("press-a-button", "where no button matches",
-     Case(NOTEPAD, lambda d: d.start_notepad(), code=1), '"%s" has no button "&No"\n' % NOTEPAD),
+     Case(NOTEPAD, lambda d: d.start_notepad(), code=1), '"%s" has 0 buttons "&No"\n' % NOTEPAD),
     # Nobody answers the save question: the deadline passes, the question
     # stays open.
     ("close-with-deadline", "where nobody answers",
      Case(NOTEPAD, NOBODY_ANSWERS, holds=STILL_ASKING, code=1, more=("5",)),
      'Sent ShutDown Message to %s - failed\n"%s" did not close within 5 seconds\n' % (
          NOTEPAD, NOTEPAD)),
-    ("close-all", "where nobody answers",
-     Case(NOTEPAD, NOBODY_ANSWERS, holds=STILL_ASKING, code=1, more=("5",)),
-     'Sent ShutDown Message to %s - failed\na window "%s" did not close within 5 seconds\n' % (
-         NOTEPAD, NOTEPAD)),
+    ("close-program", "where nobody answers",
+     Case("notepad.exe", NOBODY_ANSWERS, holds=STILL_ASKING, code=1, more=("5",)),
+     'Sent ShutDown Message to %s - failed\na window of "notepad.exe" did not close within 5 '
+     'seconds\n' % NOTEPAD),
     ("wait-for-window", "with seconds that are not a number",
      Case(NOTEPAD, lambda d: None, code=2, more=("soon",)),
      'wait-for-window.bat: "soon" is not a number of seconds\n'),
@@ -264,7 +266,7 @@ def recipes(args, build, host, report):
             # A recipe that names its window by a title (not its console).
             if case.argument is not None:
                 failing += [
-                    ("without a title", tmp, [], 2, "%s.bat: give the window's title" % recipe),
+                    ("without a title", tmp, [], 2, "%s.bat: give the %s" % (recipe, case.noun)),
                     ("with a title of characters cmd.exe treats specially", tmp,
                      [TRICKY] + more, code, message.replace("%s", TRICKY)),
                     ("for a window that is not there", tmp, ["No Such Window"] + more, code,
