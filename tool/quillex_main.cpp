@@ -25,8 +25,8 @@ void explain_doubt(const ParseReport &r) {
         complain("/%s cannot read \"%.*s\" as its value\n", r.doubted_row, length, r.doubted);
         break;
     case kDoubtNameBlank:
-        complain("\"/%.*s\" was taken as /%s: a blank does not end a switch name (give the "
-                 "title first, or after /w:)\n", length, r.doubted, r.doubted_row);
+        complain("\"/%.*s\" was taken as /%s: a blank does not end a switch name\n", length,
+                 r.doubted, r.doubted_row);
         break;
     default:
         complain("a \"/\" without a switch name was taken as /%s\n", r.doubted_row);
@@ -116,8 +116,7 @@ bool bad_command_line(const ParseReport &report) {
     }
     if (o.console && (o.windowname || o.like || o.handle || o.all || o.visible || o.by_class ||
                       o.by_process || o.by_pid)) {
-        complain("/console names the window itself: a title, /like, /handle, /all or a filter "
-                 "cannot be given with it\n");
+        complain("/console cannot be given with a title, /like, /handle, /all or a filter\n");
         return true;
     }
     const Undoing *undoing = std::find_if(std::begin(kUndoing), std::end(kUndoing),

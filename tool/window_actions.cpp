@@ -76,37 +76,31 @@ Carried maximize(const Target &t) {
 
 // A window is moved or sized in its normal place: a minimized or maximized
 // one is restored first. The window's thread does it when it next looks at
-// its messages: judged a little later, as a command handed over is.
-Carried place(const Target &t, unsigned placing, int32_t x, int32_t y) {
+// its messages: judged a little later, as a command handed over is. The
+// two numbers are a place for a move, a size for a size, and the log line
+// gives them.
+Carried place(const Target &t, unsigned placing, int32_t a, int32_t b, const char *logged) {
+    Carried c = kHandedOver;
     if (t.window && (IsIconic(t.window) || IsZoomed(t.window)) &&
         show_window(t.window, title_of(t), SW_RESTORE, false) == kShowDropped)
-        return kNotDone;
-    // The two numbers are a place for a move, a size for a size.
-    if (!place_window(t.window, placing, x, y, x, y) && t.window)
+        c = kNotDone;
+    else if (!place_window(t.window, placing, a, b, a, b) && t.window)
         complain("%s could not be placed (error %u)\n", title_of(t), GetLastError());
-    return kHandedOver;
+    if (options.log) printf(logged, title_of(t), static_cast<long>(a), static_cast<long>(b));
+    return c;
 }
 
 Carried move(const Target &t) {
-    const Carried c = place(t, kPlaceMove, options.move_x, options.move_y);
-    if (options.log)
-        printf("Moved window: %s to %ld,%ld\n", title_of(t), static_cast<long>(options.move_x),
-               static_cast<long>(options.move_y));
-    return c;
+    return place(t, kPlaceMove, options.move_x, options.move_y, "Moved window: %s to %ld,%ld\n");
 }
 
 Carried resize(const Target &t) {
     const WindowToolOptions &o = options;
-    if (o.size_width <= 0 || o.size_height <= 0) {
-        complain("/size was not applied to %s: a width and a height above 0 are needed\n",
-                 title_of(t));
-        return kNotDone;
-    }
-    const Carried c = place(t, kPlaceSize, o.size_width, o.size_height);
-    if (o.log)
-        printf("Sized window: %s to %ld,%ld\n", title_of(t), static_cast<long>(o.size_width),
-               static_cast<long>(o.size_height));
-    return c;
+    if (o.size_width > 0 && o.size_height > 0)
+        return place(t, kPlaceSize, o.size_width, o.size_height, "Sized window: %s to %ld,%ld\n");
+    complain("/size was not applied to %s: a width and a height above 0 are needed\n",
+             title_of(t));
+    return kNotDone;
 }
 
 Carried top(const Target &t) {
