@@ -14,15 +14,15 @@ enum : unsigned { kLeastLookMs = 50 };
 
 } // namespace
 
-ShowResult show_window(WindowHandle window, const char *title, int command, bool hand_over_now) {
+Carried show_window(WindowHandle window, const char *title, int command, bool hand_over_now) {
     // The null handle is nobody's window: the call returns at once.
-    if (!window) return show_window_within(window, command, 0), kShowCarriedOut;
+    if (!window) return show_window_within(window, command, 0), kCarriedOut;
     // The run's one worker may still be in a call to this window that
     // timed out: a command handed over now could land before that one.
     if (show_under_way(window)) {
         complain("a show command was not given to %s: its window has not yet carried out the "
                  "one before\n", title);
-        return kShowDropped;
+        return kNotDone;
     }
     // A script that checks the window right after Quillex ends sees the
     // change, so the command is carried out while Quillex waits; but the
@@ -34,14 +34,14 @@ ShowResult show_window(WindowHandle window, const char *title, int command, bool
     if (has_deadline() && deadline_left_ms() < bound) bound = deadline_left_ms();
     if (!hand_over_now && bound > 0 && !judged_hung(window)) {
         const ShowOutcome outcome = show_window_within(window, command, bound);
-        if (outcome == kShowDone) return kShowCarriedOut;
+        if (outcome == kShowDone) return kCarriedOut;
         // Timed out, the call goes on: the command lands when the window wakes.
-        if (outcome == kShowUnderWay) return kShowHandedOver;
+        if (outcome == kShowUnderWay) return kHandedOver;
     }
-    if (ShowWindowAsync(window, command)) return kShowHandedOver;
+    if (ShowWindowAsync(window, command)) return kHandedOver;
     complain("the show command could not be handed to %s (error %u); it was not carried out\n",
              title, GetLastError());
-    return kShowDropped;
+    return kNotDone;
 }
 
 SendOutcome send_for_answer(WindowHandle window, unsigned message, uintptr_t wparam,

@@ -219,21 +219,20 @@ bool effects_held(const Targets &targets, unsigned last_action_at) {
         held &= lasted(targets.list[i], targets.list[i].placed);
         held &= lasted(targets.list[i], targets.list[i].shown);
     }
-    // The last effect asked of each property: /show and /restore are judged
-    // on the window acted on, but for /all, whose promise is every window
-    // that matches, the window verbs' effects too.
-    if (!o.handle && !o.console &&
-        (o.all ? o.windowname || filters_name_windows() : o.windowname && !o.like)) {
-        held &= title_held(targets, o.maximize ? (o.all ? kMaximized : kNoEffect)
-                                    : o.restore ? (o.all ? kRestored : kNoEffect)
-                                    : o.minimize ? kMinimized : kNoEffect);
-        if (o.close) held &= title_held(targets, kClosed);
-        held &= title_held(targets, o.show ? (o.all ? kShown : kNoEffect)
-                                    : o.hide ? kHidden : kNoEffect);
-        if (o.all && o.move) held &= title_held(targets, kMoved);
-        if (o.all && o.size) held &= title_held(targets, kSized);
-        if (o.top && o.all) held &= title_held(targets, o.top_value ? kOnTop : kNotOnTop);
-    }
+    // An exact title is judged whole on the last effect asked of each
+    // property that takes a window away (hidden, minimized, closed); /all,
+    // whose promise is every window that matches, on every effect.
+    const bool whole = !o.handle && !o.console &&
+                       (o.all ? o.windowname || filters_name_windows() : o.windowname && !o.like);
+    const Effect placed = o.maximize ? kMaximized : o.restore ? kRestored
+                          : o.minimize ? kMinimized : kNoEffect;
+    const Effect shown = o.show ? kShown : o.hide ? kHidden : kNoEffect;
+    const Effect judged[] = {placed, o.close ? kClosed : kNoEffect, shown,
+                             o.move ? kMoved : kNoEffect, o.size ? kSized : kNoEffect,
+                             o.top ? (o.top_value ? kOnTop : kNotOnTop) : kNoEffect};
+    for (const Effect e : judged)
+        if (whole && (o.all || e == kMinimized || e == kClosed || e == kHidden))
+            held &= title_held(targets, e);
     return held;
 }
 

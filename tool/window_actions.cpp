@@ -41,30 +41,19 @@ void hand_over_quit_and_close(WindowHandle window) {
     SendNotifyMessageA(window, WM_CLOSE, 0, 0);
 }
 
-// How an action went: carried out (its effect to be judged), handed over to
-// a window that does not answer (judged a little later), or not done at all
-// (already reported).
-enum Carried { kCarriedOut, kHandedOver, kNotDone };
-
-Carried carried(ShowResult shown) {
-    return shown == kShowCarriedOut ? kCarriedOut : shown == kShowHandedOver ? kHandedOver
-                                                                               : kNotDone;
-}
-
 // One show command, with its log line whatever became of it.
 Carried show_command(const Target &t, int command, const char *logged) {
-    const ShowResult shown = show_window(t.window, title_of(t), command, false);
+    const Carried shown = show_window(t.window, title_of(t), command, false);
     if (options.log) printf(logged, title_of(t));
-    return carried(shown);
+    return shown;
 }
 
 Carried minimize(const Target &t) {
-    const ShowResult restored = show_window(t.window, title_of(t), SW_RESTORE, false);
-    ShowResult shown = kShowDropped;
-    if (restored != kShowDropped)
-        shown = show_window(t.window, title_of(t), SW_MINIMIZE, restored == kShowHandedOver);
+    const Carried restored = show_window(t.window, title_of(t), SW_RESTORE, false);
+    const Carried shown = restored == kNotDone ? kNotDone
+                          : show_window(t.window, title_of(t), SW_MINIMIZE, restored == kHandedOver);
     if (options.log) printf("minimized window: %s\n", title_of(t));
-    return carried(shown);
+    return shown;
 }
 
 Carried restore(const Target &t) { return show_command(t, SW_RESTORE, "Restored window: %s\n"); }
@@ -82,7 +71,7 @@ Carried maximize(const Target &t) {
 Carried place(const Target &t, unsigned placing, int32_t a, int32_t b, const char *logged) {
     Carried c = kHandedOver;
     if (t.window && (IsIconic(t.window) || IsZoomed(t.window)) &&
-        show_window(t.window, title_of(t), SW_RESTORE, false) == kShowDropped)
+        show_window(t.window, title_of(t), SW_RESTORE, false) == kNotDone)
         c = kNotDone;
     else if (!place_window(t.window, placing, a, b, a, b) && t.window)
         complain("%s could not be placed (error %u)\n", title_of(t), GetLastError());
@@ -120,7 +109,7 @@ Carried activate(const Target &t) {
         report_not_done("activate", t, "not visible");
         return kNotDone;
     }
-    if (w && IsIconic(w) && show_window(w, title_of(t), SW_RESTORE, false) == kShowDropped)
+    if (w && IsIconic(w) && show_window(w, title_of(t), SW_RESTORE, false) == kNotDone)
         return kNotDone;
     // A window that does not answer could not come to the front; one that
     // asks its user a question is disabled: the question comes instead.

@@ -16,8 +16,6 @@ int objects = 0;
 
 void begin_object() { fputs(objects++ ? ",\n{" : "[\n{", stdout); }
 
-void print_string(const uint16_t *text, int length) { print_json_string(stdout, text, length); }
-
 void print_handle(WindowHandle window) {
     if (window) printf("\"0x%08X\"", static_cast<unsigned>(handle_number(window)));
     else fputs("null", stdout);
@@ -31,10 +29,10 @@ void print_class_title_states(WindowHandle window) {
     uint16_t name[kNameSize];
     const int name_length = GetClassNameW(window, name, kNameSize);
     fputs(",\"class\":", stdout);
-    print_string(name, name_length);
+    print_json_string(stdout, name, name_length);
     const WideText title = wide_title(window);
     fputs(",\"title\":", stdout);
-    print_string(title.text, title.length);
+    print_json_string(stdout, title.text, title.length);
     free(title.text);
     // One call at a time: the order of a call's arguments is the compiler's.
     const int visible = IsWindowVisible(window);
@@ -54,7 +52,7 @@ int json_top_window(WindowHandle window, intptr_t list_children) {
     uint16_t program[kNameSize];
     printf(",\"pid\":%u,\"process\":", window_process(window, program, kNameSize));
     // null where Quillex may not open the process (another user's, say)
-    if (program[0]) print_string(program, units_of(program));
+    if (program[0]) print_json_string(stdout, program, units_of(program));
     else fputs("null", stdout);
     print_class_title_states(window);
     const int minimized = IsIconic(window);

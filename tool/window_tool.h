@@ -135,7 +135,6 @@ bool console_in_terminal();
 // acted on, that are not yet as the effect would have them: visible
 // (kHidden), hidden (kShown), visible and not minimized (kMinimized),
 // minimized (kRestored), or there at all (kClosed).
-struct Targets;
 int other_windows_titled(const Targets &except, Effect still);
 // Whether the window has a descendant control with the id, enabled, or an
 // enabled item with that id in its menu: something a command can press.
@@ -178,15 +177,19 @@ enum Patience { kForAnswer, kForSessionEnd };
 platform::SendOutcome send_for_answer(platform::WindowHandle window, unsigned message,
                                       uintptr_t wparam, Patience patience, uintptr_t *answer);
 
+// How an action on a window went: carried out (its effect to be judged),
+// handed over to the window's own thread (judged a little later), or not
+// done at all (already said on standard error).
+enum Carried { kCarriedOut, kHandedOver, kNotDone };
+
 // Gives the window a show command and waits, boundedly, until it is carried
 // out. A window that is hung, or does not carry it out in time, or whose
 // earlier command was handed over (hand_over_now), gets it to apply when it
 // wakes; one whose earlier command is still under way gets none, with a
 // line on standard error (title names it), so that two commands never land
 // in either order.
-enum ShowResult { kShowCarriedOut, kShowHandedOver, kShowDropped };
-ShowResult show_window(platform::WindowHandle window, const char *title, int command,
-                       bool hand_over_now);
+Carried show_window(platform::WindowHandle window, const char *title, int command,
+                    bool hand_over_now);
 
 // Listing callbacks handed to the window enumerations. The top-level one
 // stops the enumeration when a question is answered with Ctrl+C.

@@ -202,9 +202,8 @@ bool load_desktop(const char *path, Desktop &d, std::string &error) {
         for (size_t at; (at = d.command_line.find(name)) != std::string::npos;)
             d.command_line.replace(at, name.size(), number);
     }
-    // {pid}: the process that made every window (sim_platform.cpp's).
     for (size_t at; (at = d.command_line.find("{pid}")) != std::string::npos;)
-        d.command_line.replace(at, 5, "1234");
+        d.command_line.replace(at, 5, std::to_string(kSimulatedPid));
     return true;
 }
 

@@ -13,6 +13,10 @@ namespace sim {
 
 enum Placement { NORMAL, MINIMIZED, MAXIMIZED };
 
+// The process that made every window of a scenario (the fixture's, under
+// Wine); a scenario writes {pid} for it.
+const unsigned kSimulatedPid = 1234;
+
 struct Window {
     std::string id;    // the scenario's name for it, used in the trace
     std::string title;

@@ -124,9 +124,6 @@ const char *message_name(unsigned m) {
     return known ? known : "WM_?";
 }
 
-// The process that made every window of a scenario (the fixture's, under
-// Wine); a scenario writes {pid} for it.
-const unsigned kSimulatedPid = 1234;
 
 // Set by the calls that fail, as Windows keeps it per thread.
 unsigned last_error = 0;
@@ -515,7 +512,7 @@ unsigned window_process(WindowHandle h, uint16_t *buffer, int size) {
     std::u16string program;
     for (const char *c = w ? "fixture.exe" : ""; *c; ++c) program += static_cast<char16_t>(*c);
     sim::copy_utf16(program, buffer, size);
-    const unsigned pid = w ? kSimulatedPid : 0;
+    const unsigned pid = w ? sim::kSimulatedPid : 0;
     trace("window_process(%s) = %u %s", name(h), pid, quoted(sim::ascii_of(buffer).c_str()).c_str());
     return pid;
 }
@@ -834,7 +831,7 @@ void exit_process(int code) {
     // stand for.
     if (d.now_ms) trace("elapsed %u ms", d.now_ms);
     for (const auto &w : d.all) trace("handle %s 0x%08X", w->id.c_str(), w->number);
-    trace("pid %u", kSimulatedPid);
+    trace("pid %u", sim::kSimulatedPid);
     for (const auto &w : d.all) {
         // A window that wakes once the run has ended handles what it was handed.
         if (!w->wakes) continue;
