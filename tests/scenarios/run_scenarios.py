@@ -43,7 +43,7 @@ EXPECTATION_KEYS = ("exit", "out", "err", "call", "no-call", "received", "final"
 # What a scenario's desktop and run may say; anything else is a mistake.
 SETUP_KEYS = ("window", "child", "cmdline", "keys", "stdout", "titles", "build", "churn",
               "unordered", "wine-skip", "native-skip", "windows-skip", "seconds", "startup",
-              "calls", "stderr", "foreground")
+              "calls", "stderr", "foreground", "fail")
 # A run of calls repeated (a wait that looks again and again) is written
 # once, then this line.
 REPEATED = "call (the %d calls above, %d times more)"
@@ -121,6 +121,7 @@ def run_sim(exe, scenario, fail=None):
     with tempfile.TemporaryDirectory() as tmp:
         trace_path = os.path.join(tmp, "trace")
         env = dict(os.environ, QUILLEX_SIM_SCENARIO=scenario.path, QUILLEX_SIM_TRACE=trace_path)
+        fail = fail or scenario.option("fail")
         if fail:
             env["QUILLEX_SIM_FAIL"] = str(fail)
         target = stdout_target(scenario)
@@ -528,8 +529,8 @@ def skip_reason(scenario, build, on_windows):
         return "written for quillex-utf8.exe"
     if wanted == "classic" and utf8:
         return "written for the classic quillex.exe"
-    if window_words(scenario, "post-fails", lines=("window ", "child ")):
-        return "a post that fails is a simulated-only feature"
+    if window_words(scenario, "post-fails", lines=("window ", "child ")) or scenario.option("fail"):
+        return "a call that fails on purpose is a simulated-only feature"
     if utf8 and window_words(scenario, "hung", "wakes", "stalls", "busy", "ponders", "drops",
                              "saves", "cleans", "asks"):
         # Seconds of waiting beside a window that does not answer, on code

@@ -155,6 +155,27 @@ TEST(ValueFormats, ConversionsLandAsTheir32BitValues) {
     EXPECT_EQ(t[0], -7);
 }
 
+// How far the conversions read, by which /strict tells a value read whole;
+// -1 when they did not all succeed.
+TEST(ValueFormats, CountedConversionsTellHowFarTheyRead) {
+    const struct {
+        const char *text, *format;
+        int got, consumed;
+    } cases[] = {
+        {"30", "%ld", 1, 2},       {"30s", "%ld", 1, 2},       {" 7", "%ld", 1, 2},
+        {"q", "%ld", 0, -1},       {"", "%ld", -1, -1},        {"10,20", "%ld,%ld", 2, 5},
+        {"10,", "%ld,%ld", 1, -1}, {"1002A/x", "%lx", 1, 5},   {"5%", "%ld%%", 1, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " " + c.format);
+        int32_t t[4] = {0, 0, 0, 0};
+        void *targets[4] = {&t[0], &t[1], &t[2], &t[3]};
+        int consumed = 99;
+        EXPECT_EQ(scan_switch_value_counted(c.text, c.format, targets, &consumed), c.got);
+        EXPECT_EQ(consumed, c.consumed);
+    }
+}
+
 TEST(ValueFormats, TextConversionInAConvertedRowStaysInsideItsTarget) {
     int32_t t[3] = {-1, 0, -1};
     void *targets[4] = {&t[1], nullptr, nullptr, nullptr};
