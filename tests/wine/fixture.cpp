@@ -472,8 +472,11 @@ int main(int argc, char **argv) {
     DWORD started_at = 0;
     bool started = false;
     for (;;) {
+        // Asked before the pump: what Quillex posted before it ended is
+        // queued before the test asks to stop, and is handled and reported.
+        const bool stopping = stop_asked();
         pump_messages();
-        if (stop_asked()) break;
+        if (stopping) break;
         if (!started && start_path &&
             GetFileAttributesA(start_path) != INVALID_FILE_ATTRIBUTES) {
             started = true;
