@@ -66,13 +66,19 @@ int convert_value(char *value, const SwitchDescriptor &row, int *consumed) {
     return got;
 }
 
+// Where a token without quotes ends: at a blank or at the next switch.
+char *token_end(char *s) {
+    while (*s && *s != '/' && *s != ' ' && *s != '\t') ++s;
+    return s;
+}
+
 // The length of a value as typed: its token's, or the text inside its quotes.
-int value_length(const char *value) {
-    const char *end = value;
+int value_length(char *value) {
+    char *end;
     if (*value == '"') {
         for (end = ++value; *end && *end != '"';) ++end;
     } else {
-        while (*end && *end != '/' && *end != ' ' && *end != '\t') ++end;
+        end = token_end(value);
     }
     return static_cast<int>(end - value);
 }
@@ -232,8 +238,7 @@ char *next_token(char *s) {
         while (is_white_space(q[1])) ++q;
         return q[1] ? q : q + 1;
     }
-    char *end = s;
-    while (*end && *end != '/' && *end != ' ' && *end != '\t') ++end;
+    char *end = token_end(s);
     if (*end == ' ' || *end == '\t') {
         *end = 0;
         return end + 1;

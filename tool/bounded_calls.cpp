@@ -30,8 +30,7 @@ Carried show_window(WindowHandle window, const char *title, int command, bool ha
     // messages meanwhile would hold Quillex for ever. Such a window gets
     // the command to apply when it wakes, and so do the commands after it;
     // so does every window once the deadline has passed.
-    unsigned bound = kHungBoundMs;
-    if (has_deadline() && deadline_left_ms() < bound) bound = deadline_left_ms();
+    const unsigned bound = within_deadline(kHungBoundMs);
     if (!hand_over_now && bound > 0 && !judged_hung(window)) {
         const ShowOutcome outcome = show_window_within(window, command, bound);
         if (outcome == kShowDone) return kCarriedOut;

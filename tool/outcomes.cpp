@@ -31,8 +31,7 @@ unsigned started_at = 0;
 // Waits a little, but never past the bound nor the deadline (kUntilDeadline:
 // no bound but the deadline); false when no time is left.
 bool pause_within(unsigned bound_ms) {
-    unsigned left = bound_ms;
-    if (has_deadline() && deadline_left_ms() < left) left = deadline_left_ms();
+    const unsigned left = within_deadline(bound_ms);
     if (left == 0 || left == kUntilDeadline) return false;
     sleep_ms(left < kPollMs ? left : kPollMs);
     return true;
@@ -95,26 +94,11 @@ const char *undone_text(Effect effect) {
     }
 }
 
-const char *action_of(Effect effect) {
-    switch (effect) {
-    case kHidden: return "hide";
-    case kShown: return "show";
-    case kMinimized: return "minimize";
-    case kRestored: return "restore";
-    case kMaximized: return "maximize";
-    case kOnTop:
-    case kNotOnTop: return "top";
-    case kMoved: return "move";
-    case kSized: return "size";
-    default: return "close";
-    }
-}
-
 bool lasted(const Target &t, Effect effect) {
     if (effect == kNoEffect || !t.window) return true;
     const int state = effect_state(t, effect);
     if (state > 0) return true;
-    report_not_done(action_of(effect), t, state < 0 ? "the window is gone" : undone_text(effect));
+    report_not_done(action_name(effect), t, state < 0 ? "the window is gone" : undone_text(effect));
     return false;
 }
 
@@ -129,7 +113,7 @@ bool title_held(const Targets &targets, Effect effect) {
     snprintf(what, sizeof what, "%d more window%s %s %s %s", others, others == 1 ? "" : "s",
              options.windowname ? options.like ? "matching it" : "of this title" : "found so",
              others == 1 ? "is" : "are", failure_text(effect, nullptr, failure, sizeof failure));
-    report_not_done(action_of(effect), targets.list[0], what);
+    report_not_done(action_name(effect), targets.list[0], what);
     return false;
 }
 
@@ -146,6 +130,12 @@ unsigned deadline_left_ms() {
     const unsigned total = static_cast<unsigned>(seconds) * 1000u;
     const unsigned spent = tick_ms() - started_at;
     return spent >= total ? 0 : total - spent;
+}
+
+unsigned within_deadline(unsigned ms) {
+    if (!has_deadline()) return ms;
+    const unsigned left = deadline_left_ms();
+    return left < ms ? left : ms;
 }
 
 bool effect_holds(WindowHandle window, Effect effect) {
@@ -211,8 +201,7 @@ bool effects_held(const Targets &targets, unsigned last_action_at) {
         look |= targets.list[i].placed != kNoEffect || targets.list[i].shown != kNoEffect;
     // The second look, within the deadline: with no time left, none.
     const unsigned since = tick_ms() - last_action_at;
-    unsigned pause = since < kSecondLookMs ? kSecondLookMs - since : 0;
-    if (has_deadline() && deadline_left_ms() < pause) pause = deadline_left_ms();
+    const unsigned pause = within_deadline(since < kSecondLookMs ? kSecondLookMs - since : 0);
     if (has_deadline() && deadline_left_ms() == 0) look = false;
     if (look && pause > 0) sleep_ms(pause);
     for (int i = 0; look && i < targets.count; ++i) {

@@ -71,6 +71,13 @@ const char *find_lost(const char *tail, const char *copy) {
 
 const char *lost_text = nullptr;
 
+// What selects windows other than the console: /console takes none of it.
+unsigned char WindowToolOptions::*const kSelecting[] = {
+    &WindowToolOptions::like,    &WindowToolOptions::handle,     &WindowToolOptions::all,
+    &WindowToolOptions::visible, &WindowToolOptions::by_class,   &WindowToolOptions::by_process,
+    &WindowToolOptions::by_pid,
+};
+
 // Pairs of actions that undo each other: /strict takes them for a mistake.
 struct Undoing {
     unsigned char WindowToolOptions::*first, WindowToolOptions::*second;
@@ -114,8 +121,8 @@ bool bad_command_line(const ParseReport &report) {
         complain("/gone and /exist cannot be given together\n");
         return true;
     }
-    if (o.console && (o.windowname || o.like || o.handle || o.all || o.visible || o.by_class ||
-                      o.by_process || o.by_pid)) {
+    if (o.console && (o.windowname || std::any_of(std::begin(kSelecting), std::end(kSelecting),
+                                                  [&o](auto f) { return o.*f != 0; }))) {
         complain("/console cannot be given with a title, /like, /handle, /all or a filter\n");
         return true;
     }
@@ -150,7 +157,7 @@ int run(const ParseReport &report) {
     // another is left out.
     if (o.console) {
         o.windowname = nullptr;
-        o.like = o.handle = o.all = o.visible = o.by_class = o.by_process = o.by_pid = 0;
+        for (const auto f : kSelecting) o.*f = 0;
     }
     if (o.help) {
         print_every_switch();

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <iterator>
+
 #include "window_tool.h"
 
 using namespace platform;
@@ -63,18 +65,24 @@ Carried maximize(const Target &t) {
     return show_command(t, SW_MAXIMIZE, "Maximized window: %s\n");
 }
 
+// Hands a placing to the window (a place for a move, a size for a size);
+// says so when even that could not be done.
+void hand_placing(const Target &t, unsigned placing, int32_t a, int32_t b) {
+    if (!place_window(t.window, placing, a, b, a, b) && t.window)
+        complain("%s could not be placed (error %u)\n", title_of(t), GetLastError());
+}
+
 // A window is moved or sized in its normal place: a minimized or maximized
 // one is restored first. The window's thread does it when it next looks at
 // its messages: judged a little later, as a command handed over is. The
-// two numbers are a place for a move, a size for a size, and the log line
-// gives them.
+// log line gives the two numbers.
 Carried place(const Target &t, unsigned placing, int32_t a, int32_t b, const char *logged) {
     Carried c = kHandedOver;
     if (t.window && (IsIconic(t.window) || IsZoomed(t.window)) &&
         show_window(t.window, title_of(t), SW_RESTORE, false) == kNotDone)
         c = kNotDone;
-    else if (!place_window(t.window, placing, a, b, a, b) && t.window)
-        complain("%s could not be placed (error %u)\n", title_of(t), GetLastError());
+    else
+        hand_placing(t, placing, a, b);
     if (options.log) printf(logged, title_of(t), static_cast<long>(a), static_cast<long>(b));
     return c;
 }
@@ -94,8 +102,7 @@ Carried resize(const Target &t) {
 
 Carried top(const Target &t) {
     const bool on = options.top_value != 0; // any number but 0 puts it on top
-    if (!place_window(t.window, on ? kPlaceTopmost : kPlaceNotTopmost, 0, 0, 0, 0) && t.window)
-        complain("%s could not be placed (error %u)\n", title_of(t), GetLastError());
+    hand_placing(t, on ? kPlaceTopmost : kPlaceNotTopmost, 0, 0);
     if (options.log) printf(on ? "Window %s on top\n" : "Window %s not on top\n", title_of(t));
     return kHandedOver;
 }
@@ -181,6 +188,17 @@ const Action kActions[] = {
     {&WindowToolOptions::top, "top", kOnTop, kSparesStandIn, top},
     {&WindowToolOptions::activate, "activate", kActivated, kSparesStandIn, activate},
 };
+
+} // namespace
+
+const char *action_name(Effect effect) {
+    const Effect asked = effect == kNotOnTop ? kOnTop : effect;
+    const Action *a = kActions;
+    while (a->effect != asked && a + 1 < std::end(kActions)) ++a;
+    return a->name;
+}
+
+namespace {
 
 bool left_alone(const Target &t, Spares spares) {
     if (!t.window) return false;

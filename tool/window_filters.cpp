@@ -111,7 +111,7 @@ bool window_wanted(WindowHandle window, bool by_title) {
     uint16_t name[kNameSize];
     const int length = GetClassNameW(window, name, kNameSize);
     // Every window has a class: none read, the window could not be looked at.
-    if (length <= 0 && read_failed(length)) note_search_failure("a window's class could not be read");
+    if (read_failed(length)) note_search_failure("a window's class could not be read");
     if (is_ghost(name, length) || (!titled && is_input_method(name, length))) return false;
     if (w.class_name.length && !same(name, length, w.class_name)) return false;
     if (w.by_pid || w.program.length) {

@@ -30,6 +30,13 @@ const OwnConsole &own_console() {
     return own;
 }
 
+// A window's thread, read twice when the first read gives none, so that
+// no single read that failed makes a window look gone.
+unsigned thread_of(WindowHandle window) {
+    const unsigned thread = window_thread(window);
+    return thread ? thread : window_thread(window);
+}
+
 Target target_of(WindowHandle window, bool own_title) {
     Target t = {window, 0, nullptr, "", kNoEffect, kNoEffect};
     if (!own_title) t.typed = options.windowname ? options.windowname : "(null)";
@@ -37,8 +44,7 @@ Target target_of(WindowHandle window, bool own_title) {
     // Only what the run waits for or judges needs the window's thread; a
     // window without one has gone since it was found.
     if (window && (options.strict || options.gone)) {
-        t.thread = window_thread(window);
-        if (!t.thread) t.thread = window_thread(window); // read twice, as window_gone does
+        t.thread = thread_of(window);
         if (!t.thread) t.window = nullptr;
     }
     return t;
@@ -193,9 +199,7 @@ bool can_press(WindowHandle window, int32_t id) {
 }
 
 bool window_gone(const Target &t) {
-    unsigned thread = window_thread(t.window);
-    // A window without a thread is gone; read twice, so that no single read
-    // that failed makes a close or /gone a success.
-    if (thread == 0) thread = window_thread(t.window);
+    // A window without a thread is gone.
+    const unsigned thread = thread_of(t.window);
     return thread == 0 || (t.thread != 0 && thread != t.thread);
 }

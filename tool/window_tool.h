@@ -148,6 +148,8 @@ bool window_gone(const Target &t);
 void start_run_clock();
 bool has_deadline();
 unsigned deadline_left_ms();
+// A wait of ms, cut to the time left before the deadline.
+unsigned within_deadline(unsigned ms);
 // Whether the window's thread has stopped handling messages: confirmed for
 // a while, but at once once the deadline has passed.
 bool judged_hung(platform::WindowHandle window);
@@ -159,6 +161,8 @@ bool judged_hung(platform::WindowHandle window);
 // target).
 bool took_effect(const Target &target, const char *action, Effect effect, bool handed_over);
 void report_not_done(const char *action, const Target &t, const char *what);
+// The switch of the action that asks for the effect ("hide" for kHidden).
+const char *action_name(Effect effect);
 // Once the actions are done, under /strict: each effect looked at again a
 // moment later (a window may undo it), and an exact title's other windows
 // judged too. Returns whether everything held.
