@@ -64,8 +64,9 @@ enum { kListedSwitches = 11 };
 // Parses the command line's text, in place, against the program's table.
 void parse_tool_switches(char *text, ParseReport *report);
 
-// Whether the title given lost characters on its way to this program (the
-// code page lacks them): a pattern then matches nothing.
+// Whether a text given (title, class or program name) lost characters on
+// its way to this program (the code page lacks them): a pattern then finds
+// nothing, as an exact text cannot.
 extern bool title_lost;
 
 // Writes a line on standard error, "Quillex: " first, after everything
